@@ -1,0 +1,5 @@
+# 64-bit Windows build with mingw-w64, kept to prove the code is 64-bit clean.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(SELVANE_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Sourced by the Wine launchers. `selvane_wine_env ROOT [PREFIX_NAME]` makes sure that an
+# Xvfb display and a prepared Wine prefix exist under ROOT and exports DISPLAY,
+# WINEPREFIX and friends for them. Everything it starts is recorded under ROOT so that
+# scripts/stop-test-env.sh can stop it.
+
+selvane_wine_env() {
+  local root=$1 name=${2:-prefix}
+  mkdir -p "$root"
+  root=$(cd "$root" && pwd)
+  # One launcher at a time sets things up; tests themselves run in parallel.
+  exec 9>"$root/lock"
+  flock 9
+
+  export WINEDEBUG=${WINEDEBUG:--all}
+  # No Mono or Gecko installers: they would prompt, and nothing here needs them.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEPREFIX="$root/$name"
+
+  local disp=""
+  if [ -f "$root/display" ]; then
+    disp=$(cat "$root/display")
+    xdpyinfo -display ":$disp" >/dev/null 2>&1 || disp=""
+  fi
+  if [ -z "$disp" ]; then
+    local n
+    for n in $(seq 91 190); do
+      if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then disp=$n; break; fi
+    done
+    [ -n "$disp" ] || { echo "wine-env: no free X display number" >&2; return 1; }
+    setsid Xvfb ":$disp" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
+    echo $! >"$root/xvfb.pid"
+    local i
+    for i in $(seq 1 100); do
+      xdpyinfo -display ":$disp" >/dev/null 2>&1 && break
+      sleep 0.1
+    done
+    echo "$disp" >"$root/display"
+  fi
+  export DISPLAY=":$disp"
+
+  if [ ! -f "$WINEPREFIX/.selvane-ready" ]; then
+    wineboot -i </dev/null >/dev/null 2>&1 9>&-
+    # Foreground follows X focus without a window manager only with this off.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseTakeFocus /d N /f </dev/null >/dev/null 2>&1 9>&-
+    # A crashing test must fail, not wait behind a crash dialog.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 9>&-
+    touch "$WINEPREFIX/.selvane-ready"
+  fi
+  # Keep the server and its services alive between tests, and off the caller's pipes:
+  # otherwise CTest waits for them after every test.
+  setsid wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
+  wineboot </dev/null >/dev/null 2>&1 9>&-
+  exec 9>&-
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "options/base_window.h"
+#include "options/settings_dialog.h"
+#include "options/welcome_dialog.h"
+#include "options/about_dialog.h"
+
+class CTrayWindow;
+
+// The tabbed options window (dialog 9) with its three pages.
+class COptionDialog : public CBaseWindow {
+public:
+    explicit COptionDialog(CTrayWindow* owner);
+    INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    void AddTabs();
+    void CreatePage(int templateId, CBaseWindow* page);
+    void SelectPage(int index, bool setTabSelection);
+    void DestroyPages();
+
+    CTrayWindow* m_owner;
+    CSettingsDialog m_settingsPage;
+    CWelcomeDialog m_welcomePage;
+    CAboutDialog m_aboutPage;
+    bool m_selecting;
+};

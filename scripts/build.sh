@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# scripts/build.sh CONFIG... builds the named configurations under build/:
+#   native  - portable logic and its unit tests, AddressSanitizer + UBSan (g++)
+#   i686    - the product, Selvane.exe, and its Windows tests (mingw-w64)
+#   x86_64  - the 64-bit build of the same
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+for cfg in "$@"; do
+  dir="$top/build/$cfg"
+  case $cfg in
+    native) args=(-DSELVANE_SANITIZE=ON) ;;
+    i686) args=(-DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686-mingw.cmake") ;;
+    x86_64) args=(-DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64-mingw.cmake") ;;
+    *) echo "build.sh: unknown configuration $cfg" >&2; exit 2 ;;
+  esac
+  [ -f "$dir/build.ninja" ] || cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${args[@]}" >/dev/null
+  cmake --build "$dir"
+done
