@@ -3,12 +3,14 @@
 #   native  - portable logic and its unit tests, AddressSanitizer + UBSan (g++)
 #   i686    - the product, Selvane.exe, and its Windows tests (mingw-w64)
 #   x86_64  - the 64-bit build of the same
+#   fuzz    - libFuzzer targets of the portable logic (clang)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 for cfg in "$@"; do
   dir="$top/build/$cfg"
   case $cfg in
     native) args=(-DSELVANE_SANITIZE=ON) ;;
+    fuzz) args=(-DSELVANE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++) ;;
     i686) args=(-DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686-mingw.cmake") ;;
     x86_64) args=(-DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64-mingw.cmake") ;;
     *) echo "build.sh: unknown configuration $cfg" >&2; exit 2 ;;

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Runs every test: installs what is missing, builds the native, i686 and x86_64
-# configurations and runs CTest on each. Exit status is non-zero on any failure.
+# Runs every test: installs what is missing, builds the native, fuzz, i686 and
+# x86_64 configurations and runs CTest on each. Exit status is non-zero on any failure.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh" || exit 1
-"$top/scripts/build.sh" native i686 x86_64 || exit 1
+"$top/scripts/build.sh" native fuzz i686 x86_64 || exit 1
 # One Wine prefix and display for both Windows configurations.
 export SELVANE_WINE_ROOT="$top/build/_wine"
 status=0
-for cfg in native i686 x86_64; do
+for cfg in native fuzz i686 x86_64; do
   echo "=== ctest: $cfg"
   (cd "$top/build/$cfg" && ctest --output-on-failure -j2 ${CTEST_ARGS:-}) || status=1
 done
