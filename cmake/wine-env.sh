@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sourced by the Wine launchers. `selvane_wine_env ROOT [PREFIX_NAME]` makes sure that an
 # Xvfb display and a prepared Wine prefix exist under ROOT and exports DISPLAY,
-# WINEPREFIX and friends for them. Everything it starts is recorded under ROOT so that
+# WINEPREFIX and friends for them, and SELVANE_WINE, the loader command to use.
+# Everything it starts is recorded under ROOT so that
 # scripts/stop-test-env.sh can stop it.
 
 selvane_wine_env() {
@@ -16,6 +17,15 @@ selvane_wine_env() {
   # No Mono or Gecko installers: they would prompt, and nothing here needs them.
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export WINEPREFIX="$root/$name"
+  # Debian's `wine` runs the 32-bit loader first; where the kernel cannot execute
+  # 32-bit programs (some sandboxes), only the 64-bit loader works.
+  if /usr/lib/wine/wine --version >/dev/null 2>&1 || ! [ -x /usr/lib/wine/wine64 ]; then
+    SELVANE_WINE=wine
+  else
+    SELVANE_WINE=/usr/lib/wine/wine64
+    export WINELOADER=$SELVANE_WINE
+  fi
+  export SELVANE_WINE
 
   local disp=""
   if [ -f "$root/display" ]; then
@@ -40,16 +50,18 @@ selvane_wine_env() {
   export DISPLAY=":$disp"
 
   if [ ! -f "$WINEPREFIX/.selvane-ready" ]; then
-    wineboot -i </dev/null >/dev/null 2>&1 9>&-
+    $SELVANE_WINE wineboot -i </dev/null >/dev/null 2>&1 9>&-
     # Foreground follows X focus without a window manager only with this off.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseTakeFocus /d N /f </dev/null >/dev/null 2>&1 9>&-
+    $SELVANE_WINE reg add 'HKCU\Software\Wine\X11 Driver' /v UseTakeFocus /d N /f </dev/null >/dev/null 2>&1 9>&-
     # A crashing test must fail, not wait behind a crash dialog.
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 9>&-
+    $SELVANE_WINE reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 9>&-
     touch "$WINEPREFIX/.selvane-ready"
   fi
   # Keep the server and its services alive between tests, and off the caller's pipes:
   # otherwise CTest waits for them after every test.
-  setsid wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
-  wineboot </dev/null >/dev/null 2>&1 9>&-
+  local server=wineserver
+  [ -x /usr/lib/wine/wineserver64 ] && server=/usr/lib/wine/wineserver64
+  setsid $server -p </dev/null >/dev/null 2>&1 9>&- || true
+  $SELVANE_WINE wineboot </dev/null >/dev/null 2>&1 9>&-
   exec 9>&-
 }

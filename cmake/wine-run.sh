@@ -11,4 +11,4 @@ if [ -z "$root" ]; then
 fi
 . "$(dirname "$0")/wine-env.sh"
 selvane_wine_env "$root" || exit 1
-exec wine "$@"
+exec $SELVANE_WINE "$@"
