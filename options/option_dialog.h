@@ -8,7 +8,7 @@
 class CTrayWindow;
 
 // The tabbed options window (dialog 9) with its three pages.
-class COptionDialog : public CBaseWindow {
+class COptionDialog final : public CBaseWindow {
 public:
     explicit COptionDialog(CTrayWindow* owner);
     INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam) override;
