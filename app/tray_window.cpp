@@ -1,1 +1,222 @@
-// Filled in by its subsystem.
+#include "app/tray_window.h"
+
+#include "app/balloon.h"
+#include "options/option_dialog.h"
+#include "res/resource.h"
+#include "res/strings.h"
+#include "res/trace.h"
+#include "settings/settings.h"
+
+#if !defined(_WIN64)
+// The shell reads the record by its size: ours must be the full form with guidItem and
+// hBalloonIcon, or GUID-identified requests are refused.
+static_assert(sizeof(NOTIFYICONDATAW) == 956, "full NOTIFYICONDATAW expected");
+#endif
+
+// {F6AD0683-9189-4A0C-AC7D-F4D72D4C0737}
+const GUID TrayIconGuid = {
+    0xf6ad0683, 0x9189, 0x4a0c, {0xac, 0x7d, 0xf4, 0xd7, 0x2d, 0x4c, 0x07, 0x37}};
+
+namespace {
+
+void ShowWarning(HWND owner, UINT textId) {
+    MessageBoxW(owner, GetWstring(textId), GetWstring(IDS_CAPTION), MB_OK | MB_ICONWARNING);
+}
+
+}  // namespace
+
+CTrayWindow::CTrayWindow()
+    : m_hWnd(nullptr),
+      m_notifyIconData(),
+      m_iconAdded(false),
+      m_popupMenu(nullptr),
+      m_hotkeyRegistered(false),
+      m_trayCallbackMessage(0),
+      m_optionDialog(nullptr),
+      m_taskbarCreatedMessage(0) {
+    SettingsKeyPath = "Software\\Selvane";
+    // Before the single-instance test on purpose: the Settings page reads the stored
+    // hotkey here, in every copy.
+    m_optionDialog = new COptionDialog(this);
+}
+
+void CTrayWindow::RegisterWindowClass() {
+    HINSTANCE module = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = &CTrayWindow::StaticWindowProc;
+    windowClass.cbClsExtra = 0;
+    windowClass.cbWndExtra = 0;
+    windowClass.hInstance = module;
+    windowClass.hIcon = LoadIconA(module, MAKEINTRESOURCEA(IDI_SELVANE));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    windowClass.lpszMenuName = MAKEINTRESOURCEW(IDR_MAINMENU);
+    windowClass.lpszClassName = GetWstring(IDS_APP_TITLE);
+    windowClass.hIconSm = LoadIconA(module, MAKEINTRESOURCEA(IDI_SELVANE));
+    // A failure shows as the window creation failing.
+    RegisterClassExW(&windowClass);
+}
+
+bool CTrayWindow::Create() {
+    RegisterWindowClass();
+    HWND hwnd = CreateWindowExW(0, GetWstring(IDS_APP_TITLE), GetWstring(IDS_APP_TITLE),
+                                WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), this);
+    m_hWnd = hwnd;
+    if (hwnd == nullptr) return false;
+    ShowWindow(hwnd, SW_HIDE);
+    UpdateWindow(hwnd);
+    return true;
+}
+
+LRESULT CALLBACK CTrayWindow::StaticWindowProc(HWND hwnd, UINT message, WPARAM wParam,
+                                               LPARAM lParam) {
+    if (message == WM_CREATE) {
+        const CREATESTRUCTW* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    CTrayWindow* self = reinterpret_cast<CTrayWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    self->m_hWnd = hwnd;
+    return self->WindowProc(message, wParam, lParam);
+}
+
+LRESULT CTrayWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    // 0 until the icon is set up; WM_NULL must not pass for a tray notification.
+    if (m_trayCallbackMessage != 0 && message == m_trayCallbackMessage) {
+        // No NIM_SETVERSION is sent, so lParam is the mouse message itself.
+        if (lParam == WM_RBUTTONUP && m_popupMenu != nullptr) ShowTrayMenu();
+        return 0;
+    }
+    if (m_taskbarCreatedMessage != 0 && message == m_taskbarCreatedMessage) {
+        // The shell was restarted and forgot every icon: add ours again, same record.
+        if (m_iconAdded) Shell_NotifyIconW(NIM_ADD, &m_notifyIconData);
+        return 0;
+    }
+
+    switch (message) {
+        case WM_CREATE:
+            OnCreate();
+            if (ReadSetting("FirstLaunch", true)) {
+                ShowOptions();
+                WriteSetting("FirstLaunch", false);
+            }
+            return 0;
+        case WM_DESTROY:
+            Shutdown();
+            return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            BeginPaint(m_hWnd, &paint);
+            EndPaint(m_hWnd, &paint);
+            return 0;
+        }
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDM_ABOUT:
+                    return 0;
+                case IDM_EXIT:
+                    DestroyWindow(m_hWnd);
+                    return 0;
+                case IDM_OPTIONS:
+                    ShowOptions();
+                    return 0;
+                case IDM_QUIT:
+                    // Default handling of WM_CLOSE destroys the window, as Exit does.
+                    SendMessageW(m_hWnd, WM_CLOSE, 0, 0);
+                    return 0;
+                default:
+                    return DefWindowProcW(m_hWnd, message, wParam, lParam);
+            }
+        case WM_HOTKEY:
+            if (wParam == 0) OpenSelection();
+            return 0;
+        default:
+            return DefWindowProcW(m_hWnd, message, wParam, lParam);
+    }
+}
+
+void CTrayWindow::ShowTrayMenu() {
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    HMENU menu = GetSubMenu(m_popupMenu, 0);
+    // A notification-icon menu only closes on a click elsewhere when its owner is the
+    // foreground window, and the posted message lets it close properly afterwards.
+    SetForegroundWindow(m_hWnd);
+    TrackPopupMenu(menu, TPM_CENTERALIGN | TPM_BOTTOMALIGN, cursor.x, cursor.y, 0, m_hWnd,
+                   nullptr);
+    PostMessageW(m_hWnd, WM_NULL, 0, 0);
+}
+
+void CTrayWindow::OnCreate() {
+    // The last error is deliberately not cleared before these steps: a value left by an
+    // earlier call is reported like a new one.
+    if (RegisterHotKey(m_hWnd, 0, GetOpenSelectionHotkeyModifier(), GetOpenSelectionHotkey())) {
+        m_hotkeyRegistered = true;
+    } else {
+        TraceLastError();
+        if (GetLastError() != 0) TraceLastError();
+        ShowWarning(m_hWnd, IDS_HOTKEY_FAILED);
+    }
+
+    if (!AddTrayIcon()) ShowWarning(m_hWnd, IDS_TRAY_ADD_FAILED);
+    if (!LoadTrayMenu()) ShowWarning(m_hWnd, IDS_TRAY_MENU_FAILED);
+}
+
+bool CTrayWindow::AddTrayIcon() {
+    m_trayCallbackMessage = RegisterWindowMessageA("NotifyIcon");
+    if (GetLastError() != 0) {
+        TraceLastError();
+        return false;
+    }
+
+    HINSTANCE module = GetModuleHandleW(nullptr);
+    HICON icon = LoadIconA(module, MAKEINTRESOURCEA(IDI_SELVANE));
+    if (GetLastError() != 0) TraceLastError();
+    if (icon == nullptr) return false;
+
+    m_notifyIconData = NOTIFYICONDATAW();
+    m_notifyIconData.cbSize = sizeof(m_notifyIconData);
+    m_notifyIconData.hWnd = m_hWnd;
+    m_notifyIconData.uID = 0;
+    m_notifyIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_GUID;
+    m_notifyIconData.uCallbackMessage = m_trayCallbackMessage;
+    m_notifyIconData.hIcon = icon;
+    CopyBounded(m_notifyIconData.szTip, ARRAYSIZE(m_notifyIconData.szTip),
+                GetWstring(IDS_TRAY_TIP));
+    m_notifyIconData.uVersion = NOTIFYICON_VERSION_4;
+    m_notifyIconData.guidItem = TrayIconGuid;
+    m_notifyIconData.hBalloonIcon = nullptr;
+
+    // A refusal (no shell yet) is not an error: the icon comes with TaskbarCreated.
+    Shell_NotifyIconW(NIM_ADD, &m_notifyIconData);
+    m_iconAdded = true;
+    m_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
+    return true;
+}
+
+bool CTrayWindow::LoadTrayMenu() {
+    m_popupMenu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAYMENU));
+    if (GetLastError() != 0) TraceLastError();
+    return m_popupMenu != nullptr;
+}
+
+void CTrayWindow::Shutdown() {
+    if (m_optionDialog != nullptr) {
+        m_optionDialog->Destroy();
+        delete m_optionDialog;
+        m_optionDialog = nullptr;
+    }
+    // The shell finds the icon by TrayIconGuid in the same record as the add request.
+    if (m_iconAdded) Shell_NotifyIconW(NIM_DELETE, &m_notifyIconData);
+    DestroyMenu(m_popupMenu);
+    m_popupMenu = nullptr;
+    if (m_hotkeyRegistered) {
+        UnregisterHotKey(m_hWnd, 0);
+        m_hotkeyRegistered = false;
+    }
+    PostQuitMessage(0);
+}

@@ -41,4 +41,14 @@ public:
     COptionDialog* m_optionDialog;
     // Broadcast by the shell when the taskbar is re-created; the icon is re-added then.
     UINT m_taskbarCreatedMessage;
+
+private:
+    void ShowTrayMenu();
+    void Shutdown();
 };
+
+// Exit code of wWinMain when the main window cannot be created: without it nothing
+// could ever end the message loop, so the program stops at once.
+const int kExitNoMainWindow = 1;
+// Exit code when another copy of the program is already running.
+const int kExitAlreadyRunning = -1;
