@@ -1,0 +1,433 @@
+// The open-selection decision against a fake system that answers as Windows does: paths
+// are case-insensitive, relative names resolve against a current directory, "." and ".."
+// fold away, canonicalisation refuses texts that do not fit MAX_PATH, and a URL needs a
+// scheme (Wine's own IsValidURL accepts anything, so these rules are only checked here).
+
+#include "opener/open_decision.h"
+
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+
+namespace {
+
+std::wstring Upper(std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(c));
+    return text;
+}
+
+// Splits at backslashes and folds "." and ".." the way Win32 path normalisation does;
+// `root` is kept as it is and ".." never climbs above it.
+std::wstring FoldDots(const std::wstring& root, const std::wstring& rest) {
+    std::vector<std::wstring> parts;
+    std::wstring part;
+    auto flush = [&]() {
+        if (part == L"..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != L".") {
+            parts.push_back(part);
+        }
+        part.clear();
+    };
+    for (wchar_t c : rest) {
+        if (c == L'\\') {
+            flush();
+        } else {
+            part += c;
+        }
+    }
+    flush();
+    std::wstring result = root;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) result += L'\\';
+        result += parts[i];
+    }
+    return result;
+}
+
+struct Call {
+    std::wstring operation;
+    std::wstring argument;
+};
+
+class CFakeWindows : public COpenPlatform {
+public:
+    std::wstring currentDirectory = L"C:\\work";
+    bool shellSucceeds = true;
+    std::vector<Call> calls;
+
+    void AddFolder(const std::wstring& path) { m_entries[Upper(path)] = kFileAttributeDirectory; }
+    void AddFile(const std::wstring& path) { m_entries[Upper(path)] = 0x20; /* archive */ }
+
+    bool Canonicalize(wchar_t* buffer, const wchar_t* path) override {
+        calls.push_back({L"canonicalize", path});
+        const std::wstring text = path;
+        // Windows refuses rather than write past the MAX_PATH buffer.
+        if (text.size() >= kPathBufferSize) return false;
+        std::wstring root, rest = text;
+        if (text.size() >= 3 && text[1] == L':' && text[2] == L'\\') {
+            root = text.substr(0, 3);
+            rest = text.substr(3);
+        } else if (StartsWith(text, L"\\\\")) {
+            root = L"\\\\";
+            rest = text.substr(2);
+        } else if (StartsWith(text, L"\\")) {
+            root = L"\\";
+            rest = text.substr(1);
+        }
+        std::wstring result = FoldDots(root, rest);
+        // A trailing separator of the input survives, as with PathCanonicalizeW.
+        if (!rest.empty() && rest.back() == L'\\' && result.back() != L'\\') result += L'\\';
+        if (result.size() >= kPathBufferSize) return false;
+        std::char_traits<wchar_t>::copy(buffer, result.c_str(), result.size() + 1);
+        return true;
+    }
+
+    std::uint32_t FileAttributes(const wchar_t* path) override {
+        calls.push_back({L"attributes", path});
+        std::wstring full;
+        if (!FullPath(path, full)) return kInvalidFileAttributes;
+        auto it = m_entries.find(Upper(full));
+        return it == m_entries.end() ? kInvalidFileAttributes : it->second;
+    }
+
+    bool IsValidUrl(const wchar_t* text) override {
+        calls.push_back({L"url", text});
+        // scheme = letter *(letter / digit / "+" / "-" / ".") followed by ":"
+        if (!std::iswalpha(text[0])) return false;
+        const wchar_t* p = text + 1;
+        while (std::iswalnum(*p) || *p == L'+' || *p == L'-' || *p == L'.') ++p;
+        return *p == L':';
+    }
+
+    bool ShellExecute(const wchar_t* verb, const wchar_t* target) override {
+        calls.push_back({verb, target});
+        return shellSucceeds;
+    }
+
+    // The shell requests of the run, as "verb target".
+    std::vector<std::wstring> Launches() const {
+        std::vector<std::wstring> result;
+        for (const Call& call : calls) {
+            if (call.operation == L"open" || call.operation == L"explore") {
+                result.push_back(call.operation + L" " + call.argument);
+            }
+        }
+        return result;
+    }
+
+    bool Called(const std::wstring& operation) const {
+        for (const Call& call : calls) {
+            if (call.operation == operation) return true;
+        }
+        return false;
+    }
+
+private:
+    // GetFullPathNameW's rules, in short: both slashes separate, a rooted name takes the
+    // current drive, a relative one the current directory, and trailing dots and spaces
+    // of a name are dropped. Characters no file name may hold resolve to nothing.
+    bool FullPath(std::wstring path, std::wstring& full) const {
+        if (path.empty()) return false;
+        for (wchar_t c : path) {
+            if (c < 0x20 || std::wstring(L"\"<>|?*").find(c) != std::wstring::npos) return false;
+        }
+        for (wchar_t& c : path) {
+            if (c == L'/') c = L'\\';
+        }
+        std::wstring root, rest;
+        if (StartsWith(path, L"\\\\")) {
+            root = L"\\\\";
+            rest = path.substr(2);
+        } else if (path.size() >= 2 && path[1] == L':') {
+            root = path.substr(0, 2) + L"\\";
+            rest = path.substr(2);
+        } else if (path[0] == L'\\') {
+            root = currentDirectory.substr(0, 3);
+            rest = path.substr(1);
+        } else {
+            root = currentDirectory.substr(0, 3);
+            rest = currentDirectory.substr(3) + L"\\" + path;
+        }
+        std::wstring trimmed;
+        for (size_t i = 0; i <= rest.size(); ++i) {
+            if (i == rest.size() || rest[i] == L'\\') {
+                while (!trimmed.empty() && trimmed.back() != L'\\' &&
+                       (trimmed.back() == L' ' || trimmed.back() == L'.') &&
+                       !(trimmed.size() >= 2 && trimmed.substr(trimmed.size() - 2) == L"..")) {
+                    trimmed.pop_back();
+                }
+                if (i < rest.size()) trimmed += L'\\';
+            } else {
+                trimmed += rest[i];
+            }
+        }
+        full = FoldDots(root, trimmed);
+        return true;
+    }
+
+    std::map<std::wstring, std::uint32_t> m_entries;
+};
+
+class OpenDecisionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        windows.AddFolder(L"C:\\Users\\me\\Projects");
+        windows.AddFolder(L"C:\\work\\docs");
+        windows.AddFile(L"C:\\work\\notes.txt");
+        windows.AddFile(L"C:\\Tools\\run.exe");
+        windows.AddFolder(L"\\\\server\\share\\team");
+    }
+
+    OpenOutcome Open(std::wstring text) {
+        last = text;
+        return OpenText(last, windows);
+    }
+
+    using Launches = std::vector<std::wstring>;
+    CFakeWindows windows;
+    std::wstring last;
+};
+
+TEST(StartsWithTest, ComparesCodeUnitsCaseSensitively) {
+    EXPECT_TRUE(StartsWith(L"http://a", L"http://"));
+    EXPECT_TRUE(StartsWith(L"http://", L"http://"));
+    EXPECT_TRUE(StartsWith(L"anything", L""));
+    EXPECT_FALSE(StartsWith(L"http:/", L"http://"));  // shorter than the prefix
+    EXPECT_FALSE(StartsWith(L"HTTP://a", L"http://"));
+    EXPECT_FALSE(StartsWith(L"", L"h"));
+    // A NUL inside the text is a code unit like any other, not an end.
+    EXPECT_FALSE(StartsWith(std::wstring(L"ht\0tp://", 8), L"http://"));
+}
+
+TEST(ReplaceAllTest, ScansLeftToRightWithoutOverlapOrRescan) {
+    std::wstring text = L"aaa";
+    ReplaceAll(text, L"aa", L"a");
+    EXPECT_EQ(L"aa", text);  // "aa" then the lone "a"; no overlapping second match
+
+    text = L"xax";
+    ReplaceAll(text, L"a", L"aa");
+    EXPECT_EQ(L"xaax", text);  // the inserted "aa" is not scanned again
+
+    text = L"a/b//c///d";
+    ReplaceAll(text, L"//", L"/");
+    EXPECT_EQ(L"a/b/c//d", text);
+
+    text = L"start and end";
+    ReplaceAll(text, L"start", L"");
+    ReplaceAll(text, L"end", L"END");
+    EXPECT_EQ(L" and END", text);
+
+    text = L"";
+    ReplaceAll(text, L"a", L"b");
+    EXPECT_EQ(L"", text);
+    text = L"abc";
+    ReplaceAll(text, L"", L"x");  // an empty pattern would match everywhere: ignored
+    EXPECT_EQ(L"abc", text);
+}
+
+TEST(CollapseSeparatorsTest, RunsOfEitherSeparatorBecomeOne) {
+    std::wstring three = L"C:\\\\\\x";
+    ReplaceAll(three, L"\\\\", L"\\");
+    EXPECT_EQ(L"C:\\\\x", three);  // three become two in one pass ...
+    ReplaceAll(three, L"\\\\", L"\\");
+    EXPECT_EQ(L"C:\\x", three);  // ... and one in the next
+
+    std::wstring text = L"C:\\\\\\x";
+    CollapseSeparators(text);
+    EXPECT_EQ(L"C:\\x", text);
+
+    text = L"C:\\\\Users\\\\me//a////b\\\\\\\\\\\\\\c";
+    CollapseSeparators(text);
+    EXPECT_EQ(L"C:\\Users\\me/a/b\\c", text);
+
+    // Backslashes go first within a pass, so "\/" pairs are left alone.
+    text = L"a\\/\\/b";
+    CollapseSeparators(text);
+    EXPECT_EQ(L"a\\/\\/b", text);
+
+    text = L"file:///C:/x";
+    CollapseSeparators(text);
+    EXPECT_EQ(L"file:/C:/x", text);
+}
+
+TEST(CollapseSeparatorsTest, KeepsTheLeadingPairOfANetworkPath) {
+    std::wstring text = L"\\\\server\\share";
+    CollapseSeparators(text);
+    EXPECT_EQ(L"\\\\server\\share", text);
+
+    text = L"\\\\\\\\server\\\\share";  // the same path as a string literal
+    CollapseSeparators(text);
+    EXPECT_EQ(L"\\\\server\\share", text);
+
+    text = L"\\single\\\\rooted";
+    CollapseSeparators(text);
+    EXPECT_EQ(L"\\single\\rooted", text);
+}
+
+TEST_F(OpenDecisionTest, EmptyCaptureDoesNothing) {
+    EXPECT_EQ(OpenOutcome::kNothing, Open(L""));
+    EXPECT_TRUE(windows.calls.empty());
+}
+
+TEST_F(OpenDecisionTest, FoldersAreExploredAndFilesOpened) {
+    EXPECT_EQ(OpenOutcome::kOpenedFolder, Open(L"C:\\Users\\me\\Projects"));
+    EXPECT_EQ(Launches{L"explore C:\\Users\\me\\Projects"}, windows.Launches());
+
+    windows.calls.clear();  // as written in source code, and canonicalised
+    EXPECT_EQ(OpenOutcome::kOpenedFolder, Open(L"C:\\\\Users\\\\me\\\\old\\\\..\\\\Projects"));
+    EXPECT_EQ(Launches{L"explore C:\\Users\\me\\Projects"}, windows.Launches());
+
+    windows.calls.clear();
+    EXPECT_EQ(OpenOutcome::kOpenedFile, Open(L"C:\\Tools\\run.exe"));
+    EXPECT_EQ(Launches{L"open C:\\Tools\\run.exe"}, windows.Launches());
+
+    windows.calls.clear();  // forward slashes reach the attribute query as written
+    EXPECT_EQ(OpenOutcome::kOpenedFolder, Open(L"c:/users//me/projects"));
+    EXPECT_EQ(Launches{L"explore c:/users/me/projects"}, windows.Launches());
+}
+
+TEST_F(OpenDecisionTest, RelativeNamesResolveAgainstTheCurrentDirectory) {
+    EXPECT_EQ(OpenOutcome::kOpenedFolder, Open(L"docs"));
+    EXPECT_EQ(Launches{L"explore docs"}, windows.Launches());
+
+    windows.calls.clear();
+    EXPECT_EQ(OpenOutcome::kOpenedFile, Open(L".\\notes.txt"));
+    EXPECT_EQ(Launches{L"open notes.txt"}, windows.Launches());
+
+    windows.calls.clear();
+    windows.currentDirectory = L"C:\\elsewhere";
+    EXPECT_EQ(OpenOutcome::kOpenedWithPrefix, Open(L"docs"));  // no longer a folder here
+    EXPECT_EQ(Launches{L"open http://docs"}, windows.Launches());
+}
+
+TEST_F(OpenDecisionTest, NetworkPathIsOpenedOnTheServer) {
+    EXPECT_EQ(OpenOutcome::kOpenedFolder, Open(L"\\\\server\\share\\team"));
+    EXPECT_EQ(Launches{L"explore \\\\server\\share\\team"}, windows.Launches());
+
+    // With its pair collapsed it would have named C:\server\share\team instead.
+    windows.AddFolder(L"C:\\server\\share\\team");
+    windows.calls.clear();
+    EXPECT_EQ(OpenOutcome::kOpenedFolder, Open(L"\\\\\\\\server\\\\share\\\\team"));
+    EXPECT_EQ(Launches{L"explore \\\\server\\share\\team"}, windows.Launches());
+}
+
+TEST_F(OpenDecisionTest, WebAddressesSkipCollapseAndCanonicalisation) {
+    EXPECT_EQ(OpenOutcome::kOpenedAddress, Open(L"http://example.com//a\\\\b/../c"));
+    EXPECT_EQ(Launches{L"open http://example.com//a\\\\b/../c"}, windows.Launches());
+    EXPECT_FALSE(windows.Called(L"canonicalize"));
+
+    windows.calls.clear();
+    EXPECT_EQ(OpenOutcome::kOpenedAddress, Open(L"https://example.com//x"));
+    EXPECT_EQ(Launches{L"open https://example.com//x"}, windows.Launches());
+    EXPECT_FALSE(windows.Called(L"canonicalize"));
+}
+
+TEST_F(OpenDecisionTest, OtherSchemesAndCasesGoThroughTheCollapse) {
+    EXPECT_EQ(OpenOutcome::kOpenedAddress, Open(L"HTTP://Example.com//a"));
+    EXPECT_TRUE(windows.Called(L"canonicalize"));
+    EXPECT_EQ(Launches{L"open HTTP:/Example.com/a"}, windows.Launches());
+
+    windows.calls.clear();
+    EXPECT_EQ(OpenOutcome::kOpenedAddress, Open(L"file:///C:/Users/me"));
+    EXPECT_EQ(Launches{L"open file:/C:/Users/me"}, windows.Launches());
+}
+
+TEST_F(OpenDecisionTest, UrlWithADriveThatNamesNothingIsNotFound) {
+    EXPECT_EQ(OpenOutcome::kNotFound, Open(L"Q:\\nowhere\\at\\all"));
+    EXPECT_TRUE(windows.Launches().empty());
+    // Only one URL test: a drive letter passes as a scheme, so no "http://" is tried.
+    int urlTests = 0;
+    for (const Call& call : windows.calls) urlTests += call.operation == L"url";
+    EXPECT_EQ(1, urlTests);
+}
+
+TEST_F(OpenDecisionTest, SurroundingSpacesQuotesAndLineBreaksAreKept) {
+    EXPECT_EQ(OpenOutcome::kNotFound, Open(L"C:\\Users\\me\\Projects\r\n"));
+    EXPECT_EQ(L"C:\\Users\\me\\Projects\r\n", windows.calls[1].argument);  // attributes
+    EXPECT_EQ(L"url", windows.calls[2].operation);
+    EXPECT_EQ(L"C:\\Users\\me\\Projects\r\n", windows.calls[2].argument);
+
+    windows.calls.clear();  // quotes are no part of a path; the text still carries them
+    Open(L"\"C:\\Users\\me\\Projects\"");
+    EXPECT_EQ(L"\"C:\\Users\\me\\Projects\"", windows.calls[1].argument);
+    for (const std::wstring& launch : windows.Launches()) {
+        EXPECT_NE(std::wstring::npos, launch.find(L"\"C:\\Users\\me\\Projects\""));
+    }
+
+    windows.calls.clear();  // a leading space is a different relative name
+    EXPECT_NE(OpenOutcome::kOpenedFolder, Open(L" C:\\Users\\me\\Projects"));
+}
+
+TEST_F(OpenDecisionTest, BareHostNameIsOpenedWithHttpInFront) {
+    EXPECT_EQ(OpenOutcome::kOpenedWithPrefix, Open(L"example.com/path"));
+    EXPECT_EQ(Launches{L"open http://example.com/path"}, windows.Launches());
+    EXPECT_EQ(L"http://example.com/path", last);
+}
+
+TEST_F(OpenDecisionTest, TextTooLongToCanonicaliseIsUsedAsCollapsed) {
+    // 300 characters with ".." segments that canonicalisation would otherwise fold.
+    std::wstring collapsed = L"C:\\Users";
+    while (collapsed.size() < 300) collapsed += L"\\deep\\..";
+    std::wstring longPath = collapsed;
+    ReplaceAll(longPath, L"\\", L"\\\\");
+
+    EXPECT_EQ(OpenOutcome::kNotFound, Open(longPath));
+    EXPECT_EQ(L"attributes", windows.calls[1].operation);
+    EXPECT_EQ(collapsed, windows.calls[1].argument);
+
+    // Just short enough: canonicalised, and it names the folder.
+    windows.calls.clear();
+    std::wstring fits = L"C:\\Users\\me\\Projects";
+    while (fits.size() < kPathBufferSize - 10) fits += L"\\x\\..";
+    ASSERT_LT(fits.size(), kPathBufferSize);
+    EXPECT_EQ(OpenOutcome::kOpenedFolder, Open(fits));
+    EXPECT_EQ(Launches{L"explore C:\\Users\\me\\Projects"}, windows.Launches());
+}
+
+TEST_F(OpenDecisionTest, UnterminatedCanonicalBufferIsReadNoFurtherThanItsEnd) {
+    class CUnterminated : public CFakeWindows {
+        bool Canonicalize(wchar_t* buffer, const wchar_t*) override {
+            std::char_traits<wchar_t>::assign(buffer, kPathBufferSize, L'y');
+            return true;
+        }
+    } platform;
+    std::wstring text = L"x";
+    OpenText(text, platform);
+    EXPECT_EQ(std::wstring(kPathBufferSize, L'y'), platform.calls.at(0).argument);
+}
+
+TEST_F(OpenDecisionTest, ShellRefusalIsNotReportedAsSuccess) {
+    windows.shellSucceeds = false;
+    EXPECT_EQ(OpenOutcome::kShellFailed, Open(L"C:\\Users\\me\\Projects"));
+    EXPECT_EQ(OpenOutcome::kShellFailed, Open(L"http://example.com"));
+    EXPECT_EQ(OpenOutcome::kShellFailed, Open(L"example.com"));
+    EXPECT_EQ(3u, windows.Launches().size());  // one attempt each, no fall-back
+}
+
+TEST(BalloonStringForTest, SuccessFollowsTheSwitchNotFoundAlwaysShows) {
+    struct Row {
+        OpenOutcome outcome;
+        unsigned int on, off;
+    } rows[] = {
+        {OpenOutcome::kNothing, 0, 0},
+        {OpenOutcome::kOpenedFolder, IDS_OPENING_SELECTION, 0},
+        {OpenOutcome::kOpenedFile, IDS_OPENING_SELECTION, 0},
+        {OpenOutcome::kOpenedAddress, IDS_OPENING_WEBPAGE, 0},
+        {OpenOutcome::kOpenedWithPrefix, 0, 0},
+        {OpenOutcome::kNotFound, IDS_NOT_FOUND, IDS_NOT_FOUND},
+        {OpenOutcome::kShellFailed, 0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.outcome));
+        EXPECT_EQ(row.on, BalloonStringFor(row.outcome, true));
+        EXPECT_EQ(row.off, BalloonStringFor(row.outcome, false));
+    }
+}
+
+}  // namespace
