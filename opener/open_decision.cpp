@@ -47,7 +47,7 @@ namespace {
 // already been reported by the shell's own error box, and "Opening ..." would be false.
 OpenOutcome Launch(COpenPlatform& platform, const wchar_t* verb, const std::wstring& target,
                    OpenOutcome success) {
-    return platform.ShellExecute(verb, target.c_str()) ? success : OpenOutcome::kShellFailed;
+    return platform.RunShellVerb(verb, target.c_str()) ? success : OpenOutcome::kShellFailed;
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ public:
     virtual bool IsValidUrl(const wchar_t* text) = 0;
     // ShellExecuteW with no owner, no parameters, no directory and SW_SHOW. True when the
     // shell took the request.
-    virtual bool ShellExecute(const wchar_t* verb, const wchar_t* target) = 0;
+    virtual bool RunShellVerb(const wchar_t* verb, const wchar_t* target) = 0;
 };
 
 // What a run did; the caller picks the balloon from it.

@@ -105,7 +105,7 @@ public:
         return *p == L':';
     }
 
-    bool ShellExecute(const wchar_t* verb, const wchar_t* target) override {
+    bool RunShellVerb(const wchar_t* verb, const wchar_t* target) override {
         calls.push_back({verb, target});
         return shellSucceeds;
     }
