@@ -35,13 +35,9 @@ public:
         return PathCanonicalizeW(buffer, path) != FALSE;
     }
 
-    std::uint32_t FileAttributes(const wchar_t* path) override {
-        return GetFileAttributesW(path);
-    }
+    std::uint32_t FileAttributes(const wchar_t* path) override { return GetFileAttributesW(path); }
 
-    bool IsValidUrl(const wchar_t* text) override {
-        return IsValidURL(nullptr, text, 0) == S_OK;
-    }
+    bool IsValidUrl(const wchar_t* text) override { return IsValidURL(nullptr, text, 0) == S_OK; }
 
     bool RunShellVerb(const wchar_t* verb, const wchar_t* target) override {
         HINSTANCE result = ShellExecuteW(nullptr, verb, target, nullptr, nullptr, SW_SHOW);

@@ -1,0 +1,172 @@
+// Runs the open-selection decision on arbitrary texts against a system whose every answer
+// (canonical form, attributes, URL validity, shell result) comes from the input too, and
+// checks what a user could see: at most one thing opened, at most one balloon, nothing
+// opened when "not found" is reported, and the normalisation promises.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "opener/open_decision.h"
+
+namespace {
+
+// Hands out the answers in the order they are asked for; zeros once the input runs out.
+class CAnswers {
+public:
+    CAnswers(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+    uint8_t Byte() { return m_position < m_size ? m_data[m_position++] : 0; }
+
+private:
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_position = 0;
+};
+
+class CRandomPlatform : public COpenPlatform {
+public:
+    explicit CRandomPlatform(CAnswers& answers) : m_answers(answers) {}
+
+    bool Canonicalize(wchar_t* buffer, const wchar_t* path) override {
+        Record("canonicalize", path);
+        const uint8_t mode = m_answers.Byte();
+        if (mode % 4 == 0) return false;
+        if (mode % 4 == 1) {
+            // A buffer filled to the brim with no NUL: must not be read past its end.
+            for (size_t i = 0; i < kPathBufferSize; ++i) buffer[i] = L'a' + (i % 26);
+            return true;
+        }
+        // Some prefix of the text (canonical forms are shorter), or an empty result.
+        std::wstring text = path;
+        size_t length = text.size() < kPathBufferSize ? text.size() : kPathBufferSize - 1;
+        if (length > 0) length = m_answers.Byte() % (length + 1);
+        for (size_t i = 0; i < length; ++i) buffer[i] = text[i];
+        buffer[length] = L'\0';
+        return true;
+    }
+
+    std::uint32_t FileAttributes(const wchar_t* path) override {
+        Record("attributes", path);
+        switch (m_answers.Byte() % 3) {
+            case 0:
+                return kInvalidFileAttributes;
+            case 1:
+                return kFileAttributeDirectory | 0x20u;
+            default:
+                return 0x20u;
+        }
+    }
+
+    bool IsValidUrl(const wchar_t* text) override {
+        Record("url", text);
+        return m_answers.Byte() & 1;
+    }
+
+    bool RunShellVerb(const wchar_t* verb, const wchar_t* target) override {
+        Record(verb == std::wstring(L"explore") ? "explore" : "open", target);
+        ++shellCalls;
+        return m_answers.Byte() & 1;
+    }
+
+    struct Call {
+        std::string operation;
+        std::wstring argument;
+    };
+    std::vector<Call> calls;
+    int shellCalls = 0;
+
+private:
+    void Record(const char* operation, const wchar_t* argument) {
+        // Nothing may be asked of the system once the shell has been called.
+        if (shellCalls != 0) std::abort();
+        calls.push_back({operation, argument});
+    }
+
+    CAnswers& m_answers;
+};
+
+void Check(bool condition) {
+    if (!condition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    // First byte: how many bytes of system answers follow; the rest is the text.
+    const size_t answerBytes = data[0] % 16;
+    if (size < 1 + answerBytes) return 0;
+    CAnswers answers(data + 1, answerBytes);
+    const uint8_t* textBytes = data + 1 + answerBytes;
+    const size_t textSize = size - 1 - answerBytes;
+    // A byte below 0x80 is that ASCII character, so separators and schemes come cheap;
+    // any other byte takes the next two as one UTF-16 code unit (NULs, surrogates, ...).
+    std::wstring text;
+    for (size_t i = 0; i < textSize; ++i) {
+        if (textBytes[i] < 0x80) {
+            text += static_cast<wchar_t>(textBytes[i]);
+        } else if (i + 2 < textSize) {
+            text += static_cast<wchar_t>(textBytes[i + 1] | (textBytes[i + 2] << 8));
+            i += 2;
+        }
+    }
+    const std::wstring captured = text;
+
+    CRandomPlatform platform(answers);
+    const OpenOutcome outcome = OpenText(text, platform);
+    const auto& calls = platform.calls;
+
+    // An empty capture asks nothing and opens nothing.
+    Check((outcome == OpenOutcome::kNothing) == captured.empty());
+    if (captured.empty()) {
+        Check(calls.empty());
+        return 0;
+    }
+
+    // At most one thing is opened; "not found" opens nothing; success means one open.
+    Check(platform.shellCalls <= 1);
+    switch (outcome) {
+        case OpenOutcome::kNothing:
+        case OpenOutcome::kNotFound:
+            Check(platform.shellCalls == 0);
+            break;
+        case OpenOutcome::kOpenedFolder:
+            Check(platform.shellCalls == 1 && calls.back().operation == "explore");
+            break;
+        case OpenOutcome::kOpenedFile:
+        case OpenOutcome::kOpenedAddress:
+        case OpenOutcome::kOpenedWithPrefix:
+        case OpenOutcome::kShellFailed:
+            Check(platform.shellCalls == 1);
+            break;
+    }
+    if (platform.shellCalls == 1) {
+        // What was opened is the working text as the decision left it.
+        Check(calls.back().argument == std::wstring(text.c_str()));
+    }
+    if (outcome == OpenOutcome::kOpenedWithPrefix) Check(StartsWith(text, L"http://"));
+
+    // At most one balloon, whatever the switch says; "not found" always has one.
+    for (bool switchOn : {true, false}) {
+        const unsigned int balloon = BalloonStringFor(outcome, switchOn);
+        Check(outcome != OpenOutcome::kNotFound || balloon != 0);
+        Check(switchOn || balloon == 0 || outcome == OpenOutcome::kNotFound);
+    }
+
+    // Web addresses reach the system untouched; other texts are collapsed first.
+    const bool web = StartsWith(captured, L"http://") || StartsWith(captured, L"https://");
+    bool canonicalised = false;
+    for (const auto& call : calls) canonicalised |= call.operation == "canonicalize";
+    Check(web != canonicalised);
+    if (web) {
+        Check(calls.front().argument == std::wstring(captured.c_str()));
+    } else {
+        const std::wstring& collapsed = calls.front().argument;
+        Check(collapsed.find(L"//") == std::wstring::npos);
+        Check(collapsed.find(L"\\\\", 1) == std::wstring::npos);
+        // A network path keeps its leading pair, any other text loses it.
+        Check(StartsWith(collapsed, L"\\\\") == StartsWith(captured.c_str(), L"\\\\"));
+    }
+    return 0;
+}
