@@ -152,8 +152,8 @@ void CTrayWindow::ShowTrayMenu() {
 }
 
 void CTrayWindow::OnCreate() {
-    // The last error is deliberately not cleared before these steps: a value left by an
-    // earlier call is reported like a new one.
+    // The last error is not cleared before these steps: a value left by an earlier call
+    // is traced like a new one.
     if (RegisterHotKey(m_hWnd, 0, GetOpenSelectionHotkeyModifier(), GetOpenSelectionHotkey())) {
         m_hotkeyRegistered = true;
     } else {
@@ -168,7 +168,10 @@ void CTrayWindow::OnCreate() {
 
 bool CTrayWindow::AddTrayIcon() {
     m_trayCallbackMessage = RegisterWindowMessageA("NotifyIcon");
-    if (GetLastError() != 0) {
+    // Judged by its result, not by the last error: window creation leaves unrelated
+    // values on the thread (Wine: ERROR_INVALID_WINDOW_HANDLE before WM_CREATE), and a
+    // stale value must not cost the user the icon.
+    if (m_trayCallbackMessage == 0) {
         TraceLastError();
         return false;
     }

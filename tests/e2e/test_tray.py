@@ -1,0 +1,101 @@
+"""The tray agent seen from outside: start-up, the single-copy rule, the tray icon and its
+menu, the hotkey registration, messages that must change nothing, balloons, the shell's
+restart and the way out."""
+
+import unittest
+
+from harness import (CMD_ABOUT, CMD_EXIT, CMD_OPTIONS, CMD_QUIT, SETTINGS_KEY, WM_COMMAND,
+                     WM_HOTKEY, SelvaneTestCase)
+
+SECOND_COPY_TEXT = "Another instance of the application is running."
+
+
+class StartAndQuit(SelvaneTestCase):
+    def test_start_shows_hidden_window_icon_and_takes_hotkey(self):
+        app = self.start()
+        hwnd, pid, visible = self.desk.find_window("Selvane", "Selvane")
+        self.assertFalse(visible, "the main window must stay hidden")
+        self.assertTrue(self.desk.icon_present())
+        self.assertIsNotNone(self.desk.tray_geometry(), "no Wine System Tray window")
+        self.assertTrue(self.desk.hotkey_taken(), "CTRL+WIN+O is still free")
+        # No warning box came with a normal start.
+        self.assertIsNone(self.desk.message_box("Selvane", wait_ms=0))
+        self.assertTrue(app.running())
+
+    def test_stored_hotkey_is_the_one_registered(self):
+        # ALT+SHIFT+K instead of the default.
+        self.desk.reset_settings(OpenSelectionHotkey="75", OpenSelectionHotkeyModifier="5")
+        app = self.start()
+        self.assertTrue(self.desk.hotkey_taken(5, 0x4B))
+        self.assertFalse(self.desk.hotkey_taken(), "the default was registered as well")
+        self.desk.post(WM_COMMAND, CMD_QUIT)
+        self.assertEqual(app.wait_exit(), 0)
+        self.assertFalse(self.desk.hotkey_taken(5, 0x4B))
+
+    def test_real_right_click_menu_and_quit(self):
+        app = self.start()
+        self.desk.right_click_tray_icon()
+        menu = self.desk.popup_menu()
+        self.assertIsNotNone(menu, "no popup menu after a right click on the icon")
+        left, top, right, bottom = menu["rect"]
+        # Two items of equal height: "Options" above "Quit".
+        self.desk.click((left + right) // 2, top + 3 * (bottom - top) // 4)
+        self.assertEqual(app.wait_exit(), 0)
+        self.assertFalse(self.desk.icon_present(), "the icon outlived the program")
+        self.assertFalse(self.desk.hotkey_taken(), "the hotkey was not released")
+
+    def test_class_menu_exit_ends_the_same_way(self):
+        app = self.start()
+        self.assertEqual(self.desk.send(WM_COMMAND, CMD_EXIT), 0)
+        self.assertEqual(app.wait_exit(), 0)
+        self.assertFalse(self.desk.icon_present())
+        self.assertFalse(self.desk.hotkey_taken())
+
+
+class SecondCopy(SelvaneTestCase):
+    def test_second_copy_warns_and_exits_with_minus_one(self):
+        first = self.start()
+        self.desk.reg_delete(SETTINGS_KEY)
+        second = self.start(wait=False)
+        box = self.desk.message_box("Selvane", wait_ms=15000)
+        self.assertIsNotNone(box, "the second copy showed no box")
+        self.assertEqual(box["text"], SECOND_COPY_TEXT)
+        self.assertTrue(box["icon"])
+        self.assertEqual(box["buttons"], ["OK"])
+        self.assertTrue(self.desk.dismiss_box("Selvane"))
+        self.assertEqual(second.wait_exit(), 255)
+        self.assertFalse(self.desk.reg_exists(SETTINGS_KEY), "the second copy wrote settings")
+        self.assertTrue(first.running())
+        self.assertTrue(self.desk.icon_present())
+        self.assertTrue(self.desk.hotkey_taken())
+
+    def test_only_class_and_title_together_make_a_copy(self):
+        with self.desk.hold_window("CabinetWClass", "Selvane"), \
+                self.desk.hold_window("Selvane", "Selvane - notes"):
+            app = self.start()
+            self.assertIsNone(self.desk.message_box("Selvane", wait_ms=300))
+            self.assertTrue(app.running())
+            self.assertTrue(self.desk.icon_present())
+
+
+class HarmlessMessages(SelvaneTestCase):
+    def test_other_hotkey_ids_about_and_unknown_commands_change_nothing(self):
+        app = self.start()
+        before = sorted((w["cls"], w["title"], w["visible"]) for w in self.desk.windows()
+                        if w["pid"] == self.desk.find_window("Selvane", "Selvane")[1])
+        self.assertEqual(self.desk.send(WM_HOTKEY, 1, 0), 0)
+        self.assertEqual(self.desk.send(WM_HOTKEY, 7, 0x4F000A), 0)
+        self.assertEqual(self.desk.send(WM_COMMAND, CMD_ABOUT), 0)
+        # An unknown command goes to the default procedure, which answers 0.
+        self.assertEqual(self.desk.send(WM_COMMAND, 4242), 0)
+        pid = self.desk.find_window("Selvane", "Selvane")[1]
+        after = sorted((w["cls"], w["title"], w["visible"]) for w in self.desk.windows()
+                       if w["pid"] == pid)
+        self.assertEqual(before, after)
+        self.assertIsNone(self.desk.message_box("Selvane", wait_ms=0))
+        self.assertTrue(app.running())
+        self.assertTrue(self.desk.hotkey_taken())
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
