@@ -54,7 +54,10 @@ Desktop (one Xvfb display + one Wine prefix under E2E_ROOT)
   tray_geometry() -> (x, y, w, h) or None   the "Wine System Tray" X window
   right_click_tray_icon() / click_tray_icon(button)   real X clicks on our (first) icon
   popup_menu(wait_ms=3000) -> dict(rect=(l, t, r, b)) or None   the visible popup menu
-  balloons(wait_ms=0) -> [(title, text)]   visible balloons (tooltips of the shell)
+  balloons(wait_ms=0) -> [(title, text)]   visible balloons (tooltips of the shell); waits
+        up to wait_ms for the first one. Wine 8's tooltips do not answer TTM_GETTITLE, so
+        the title reads "" there; check titles at the Win32 level. A balloon appears ~1-2 s
+        after the request and stays at least ~10 s (or until the program ends).
   hotkey_taken(mods=0xA, vk=0x4F) -> bool  another process cannot register it
   hold_hotkey(mods, vk) -> context manager; holds it in a separate process
   reg_get(key, name) -> str or None; reg_set(key, name, data); reg_delete(key);
@@ -64,8 +67,10 @@ Desktop (one Xvfb display + one Wine prefix under E2E_ROOT)
   xdotool(*args) -> str; key(*keys); click(x, y, button=1); screenshot(name) -> path
   redirect_shell_verbs(log_path)   explore/open of folders, open of .txt files and
         http/https addresses start e2e_recorder, which appends "VERB ARG" lines to log_path;
-        recorded(log_path, count=1, wait_s=10) -> [lines] polls for them
+        recorded(log_path, count=1, wait_s=10) -> [lines] polls until the log has at least
+        `count` lines (the shell starts programs asynchronously, ~1-3 s), returns them all
   win_path(linux_path) -> "Z:\\..."
+  wait_until(test, wait_s=10, interval=0.2) -> bool   polls a callable until it is true
   gui_resources(pid) -> (gdi, user)
   hold_window(cls, title) -> context manager; a hidden window of another process
 
@@ -131,6 +136,15 @@ class Desktop:
         self.loader = self.env["SELVANE_WINE"]
         # The first program of a fresh server waits for Wine's services; pay that here.
         self.probe("list", timeout=120)
+
+    @staticmethod
+    def wait_until(test, wait_s=10, interval=0.2):
+        deadline = time.time() + wait_s
+        while not test():
+            if time.time() >= deadline:
+                return False
+            time.sleep(interval)
+        return True
 
     # Programs -----------------------------------------------------------------------------
     def wine(self, *args, timeout=60, cwd=None):

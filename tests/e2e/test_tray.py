@@ -78,6 +78,30 @@ class SecondCopy(SelvaneTestCase):
             self.assertTrue(self.desk.icon_present())
 
 
+class HotkeyHeldElsewhere(SelvaneTestCase):
+    def test_start_warns_goes_on_and_quit_leaves_the_other_holder_alone(self):
+        with self.desk.hold_hotkey():
+            app = self.start(wait=False)
+            box = self.desk.message_box("Selvane", wait_ms=15000)
+            self.assertIsNotNone(box)
+            self.assertEqual(box["text"], "Could not register hotkey")
+            self.assertTrue(box["icon"])
+            self.assertEqual(box["buttons"], ["OK"])
+            self.assertTrue(self.desk.dismiss_box("Selvane"))
+            # Start-up went on: icon and menu, and no further box.
+            self.assertIsNotNone(app.wait_main_window())
+            self.assertIsNone(self.desk.message_box("Selvane", wait_ms=1000))
+            self.assertTrue(self.desk.icon_present())
+            self.desk.right_click_tray_icon()
+            self.assertIsNotNone(self.desk.popup_menu(), "no menu after the hotkey failure")
+            self.desk.key("Escape")
+            self.desk.post(WM_COMMAND, CMD_QUIT)
+            self.assertEqual(app.wait_exit(), 0)
+            # Selvane unregistered nothing: the other program still holds the keys.
+            self.assertTrue(self.desk.hotkey_taken())
+        self.assertFalse(self.desk.hotkey_taken())
+
+
 class HarmlessMessages(SelvaneTestCase):
     def test_other_hotkey_ids_about_and_unknown_commands_change_nothing(self):
         app = self.start()
@@ -95,6 +119,76 @@ class HarmlessMessages(SelvaneTestCase):
         self.assertIsNone(self.desk.message_box("Selvane", wait_ms=0))
         self.assertTrue(app.running())
         self.assertTrue(self.desk.hotkey_taken())
+
+
+class AcceleratorInOptionsWindow(SelvaneTestCase):
+    FIRST_LAUNCH = True  # the options window opens at start and has the keyboard
+
+    def test_alt_slash_and_alt_question_are_harmless(self):
+        app = self.start()
+        options = self.desk.find_window("#32770", "Selvane", wait_ms=10000)
+        self.assertIsNotNone(options, "no options window at the first launch")
+        pid = options[1]
+        before = sorted((w["cls"], w["title"], w["visible"]) for w in self.desk.windows()
+                        if w["pid"] == pid)
+        self.desk.xdotool("search", "--sync", "--onlyvisible", "--name", "^Selvane$",
+                          "windowfocus", "--sync")
+        self.desk.key("alt+slash")
+        self.desk.key("alt+question")
+        after = sorted((w["cls"], w["title"], w["visible"]) for w in self.desk.windows()
+                       if w["pid"] == pid)
+        self.assertEqual(before, after)
+        self.assertTrue(app.running())
+
+
+class Balloons(SelvaneTestCase):
+    NOT_FOUND = "Could not find this location"
+
+    def press_hotkey_on_missing_location(self):
+        # Nothing answers the copy keystroke here, so the clipboard's text is the selection.
+        self.desk.clipboard_set(r"Q:\no\such\place")
+        self.assertEqual(self.desk.send(WM_HOTKEY, 0, 0x4F000A), 0)
+
+    def test_balloon_appears_on_the_icon(self):
+        self.start()
+        self.press_hotkey_on_missing_location()
+        shown = self.desk.balloons(wait_ms=8000)
+        self.assertIn(self.NOT_FOUND, [text for _, text in shown])
+
+    def test_without_icon_the_balloon_request_returns_quietly(self):
+        app = self.start()
+        self.assertTrue(self.desk.delete_icon())
+        self.press_hotkey_on_missing_location()
+        self.assertEqual(self.desk.balloons(wait_ms=3000), [])
+        self.assertTrue(app.running())
+        self.assertIsNone(self.desk.message_box("Selvane", wait_ms=0))
+
+
+class ShellRestart(SelvaneTestCase):
+    def test_icon_and_menu_come_back_with_taskbar_created(self):
+        app = self.start()
+        self.assertTrue(self.desk.delete_icon())
+        self.assertFalse(self.desk.icon_present())
+        self.assertTrue(self.desk.broadcast("TaskbarCreated"))
+        self.assertTrue(self.desk.wait_until(self.desk.icon_present),
+                        "the icon did not come back")
+        # Same record: the callback still reaches the main window.
+        self.desk.right_click_tray_icon()
+        menu = self.desk.popup_menu()
+        self.assertIsNotNone(menu)
+        left, top, right, bottom = menu["rect"]
+        self.desk.click((left + right) // 2, top + 3 * (bottom - top) // 4)
+        self.assertEqual(app.wait_exit(), 0)
+
+    def test_taskbar_created_with_icon_present_keeps_one_icon(self):
+        app = self.start()
+        self.assertTrue(self.desk.broadcast("TaskbarCreated"))
+        self.assertTrue(self.desk.icon_present())
+        self.desk.post(WM_COMMAND, CMD_QUIT)
+        self.assertEqual(app.wait_exit(), 0)
+        # One delete request removed it: no second copy of the icon was left behind.
+        self.assertFalse(self.desk.icon_present())
+        self.assertIsNone(self.desk.tray_geometry())
 
 
 if __name__ == "__main__":
