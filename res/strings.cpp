@@ -13,7 +13,10 @@ const wchar_t* GetWstring(unsigned int strID) {
     auto found = cache.find(strID);
     if (found == cache.end()) {
         wchar_t buffer[1025] = {};
-        int length = LoadStringW(GetModuleHandleW(nullptr), strID, buffer, 1024);
+        // String resources have 16-bit identifiers, and some systems keep only the low 16
+        // bits of a larger one: 65639 would read string 103. Such an id names no string.
+        int length =
+            strID <= 0xFFFF ? LoadStringW(GetModuleHandleW(nullptr), strID, buffer, 1024) : 0;
         std::wstring text;
         if (length != 0) {
             text = buffer;

@@ -14,10 +14,16 @@ std::string FormatLastError() {
     std::string text;
     if (length != 0 && buffer != nullptr) text.assign(buffer, length);
     LocalFree(buffer);
+    // A failed FormatMessageA sets its own error; callers test the last error again after
+    // tracing it, so it must still be the one they traced.
+    SetLastError(code);
     return text;
 }
 
 bool TraceLastError() {
-    OutputDebugStringA(FormatLastError().c_str());
+    std::string text = FormatLastError();
+    DWORD code = GetLastError();
+    OutputDebugStringA(text.c_str());
+    SetLastError(code);
     return false;
 }
