@@ -225,7 +225,9 @@ void SendKey(WORD key, DWORD flags) {
 
 }  // namespace
 
-ClipboardEntry::~ClipboardEntry() { Reset(); }
+ClipboardEntry::~ClipboardEntry() {
+    Reset();
+}
 
 ClipboardEntry::ClipboardEntry(ClipboardEntry&& other) noexcept
     : format(other.format), data(std::move(other.data)), object(other.object) {

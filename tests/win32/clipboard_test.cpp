@@ -1,0 +1,732 @@
+#include "opener/clipboard.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+// Counts the process's debugger output: OutputDebugString raises an exception that a
+// vectored handler sees before the system swallows it.
+std::atomic<int> g_traceLines{0};
+
+LONG CALLBACK CountTrace(EXCEPTION_POINTERS* info) {
+    DWORD code = info->ExceptionRecord->ExceptionCode;
+    if (code == DBG_PRINTEXCEPTION_C || code == DBG_PRINTEXCEPTION_WIDE_C) ++g_traceLines;
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// GoogleTest writes its failure messages there as well, so a count is read right after the
+// call it is about.
+class TraceCounter {
+public:
+    TraceCounter() : m_handler(AddVectoredExceptionHandler(1, CountTrace)) { g_traceLines = 0; }
+    ~TraceCounter() { RemoveVectoredExceptionHandler(m_handler); }
+    int Lines() const { return g_traceLines; }
+
+private:
+    void* m_handler;
+};
+
+// The tests' own clipboard access; Wine's clipboard manager may hold it for a moment.
+class OpenedClipboard {
+public:
+    OpenedClipboard() {
+        for (int i = 0; i < 300 && !m_open; ++i) {
+            m_open = OpenClipboard(nullptr) != FALSE;
+            if (!m_open) Sleep(10);
+        }
+    }
+    ~OpenedClipboard() {
+        if (m_open) CloseClipboard();
+    }
+    bool IsOpen() const { return m_open; }
+
+private:
+    bool m_open = false;
+};
+
+HGLOBAL BlockOf(const void* bytes, size_t size) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (size != 0) {
+        std::memcpy(GlobalLock(block), bytes, size);
+        GlobalUnlock(block);
+    }
+    return block;
+}
+
+HGLOBAL BlockOf(const std::string& text) {
+    return BlockOf(text.c_str(), text.size() + 1);
+}
+
+HGLOBAL BlockOf(const std::wstring& text) {
+    return BlockOf(text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+}
+
+void SetUnicodeText(const std::wstring& text) {
+    OpenedClipboard clipboard;
+    ASSERT_TRUE(clipboard.IsOpen());
+    EmptyClipboard();
+    SetClipboardData(CF_UNICODETEXT, BlockOf(text));
+}
+
+void SetRawUnicodeBlock(const void* bytes, size_t size) {
+    OpenedClipboard clipboard;
+    ASSERT_TRUE(clipboard.IsOpen());
+    EmptyClipboard();
+    SetClipboardData(CF_UNICODETEXT, BlockOf(bytes, size));
+}
+
+void EmptyTheClipboard() {
+    OpenedClipboard clipboard;
+    ASSERT_TRUE(clipboard.IsOpen());
+    EmptyClipboard();
+}
+
+std::vector<UINT> Formats() {
+    std::vector<UINT> formats;
+    OpenedClipboard clipboard;
+    if (!clipboard.IsOpen()) return formats;
+    for (UINT f = EnumClipboardFormats(0); f != 0; f = EnumClipboardFormats(f)) {
+        formats.push_back(f);
+    }
+    return formats;
+}
+
+// What a format holds, in a form that compares by content: memory blocks byte for byte,
+// bitmaps by size and pixels, metafiles by their bits, palettes by their entries.
+Bytes ContentOf(UINT format, HANDLE handle) {
+    Bytes out;
+    auto append = [&out](const void* p, size_t n) {
+        const unsigned char* b = static_cast<const unsigned char*>(p);
+        out.insert(out.end(), b, b + n);
+    };
+    switch (format) {
+        case CF_BITMAP:
+        case CF_DSPBITMAP: {
+            BITMAP bm = {};
+            if (!GetObjectW(handle, sizeof(bm), &bm)) return {0xEE};
+            BITMAPINFO info = {};
+            info.bmiHeader.biSize = sizeof(info.bmiHeader);
+            info.bmiHeader.biWidth = bm.bmWidth;
+            info.bmiHeader.biHeight = -bm.bmHeight;
+            info.bmiHeader.biPlanes = 1;
+            info.bmiHeader.biBitCount = 32;
+            std::vector<DWORD> pixels(static_cast<size_t>(bm.bmWidth) * bm.bmHeight);
+            HDC dc = GetDC(nullptr);
+            int lines = GetDIBits(dc, static_cast<HBITMAP>(handle), 0, bm.bmHeight, pixels.data(),
+                                  &info, DIB_RGB_COLORS);
+            ReleaseDC(nullptr, dc);
+            if (lines != bm.bmHeight) return {0xEF};
+            for (DWORD& p : pixels) p &= 0x00FFFFFF;  // the unused byte is not content
+            append(&bm.bmWidth, sizeof(bm.bmWidth));
+            append(&bm.bmHeight, sizeof(bm.bmHeight));
+            append(pixels.data(), pixels.size() * sizeof(DWORD));
+            return out;
+        }
+        case CF_ENHMETAFILE:
+        case CF_DSPENHMETAFILE: {
+            UINT size = GetEnhMetaFileBits(static_cast<HENHMETAFILE>(handle), 0, nullptr);
+            out.resize(size);
+            GetEnhMetaFileBits(static_cast<HENHMETAFILE>(handle), size, out.data());
+            return out;
+        }
+        case CF_METAFILEPICT:
+        case CF_DSPMETAFILEPICT: {
+            METAFILEPICT* pict = static_cast<METAFILEPICT*>(GlobalLock(handle));
+            if (pict == nullptr) return {0xED};
+            append(&pict->mm, sizeof(pict->mm));
+            append(&pict->xExt, sizeof(pict->xExt));
+            append(&pict->yExt, sizeof(pict->yExt));
+            UINT size = GetMetaFileBitsEx(pict->hMF, 0, nullptr);
+            Bytes bits(size);
+            if (size == 0 || GetMetaFileBitsEx(pict->hMF, size, bits.data()) != size) {
+                out.push_back(0xEC);  // no usable metafile
+            }
+            GlobalUnlock(handle);
+            out.insert(out.end(), bits.begin(), bits.end());
+            return out;
+        }
+        case CF_PALETTE: {
+            WORD count = 0;
+            GetObjectW(handle, sizeof(count), &count);
+            std::vector<PALETTEENTRY> entries(count);
+            GetPaletteEntries(static_cast<HPALETTE>(handle), 0, count, entries.data());
+            append(entries.data(), entries.size() * sizeof(PALETTEENTRY));
+            return out;
+        }
+        default: {
+            void* p = GlobalLock(handle);
+            if (p == nullptr) return {0xEB};
+            append(p, GlobalSize(handle));
+            GlobalUnlock(handle);
+            return out;
+        }
+    }
+}
+
+struct Held {
+    UINT format;
+    Bytes content;
+    bool operator==(const Held& o) const { return format == o.format && content == o.content; }
+};
+
+std::vector<Held> ClipboardContents() {
+    std::vector<Held> held;
+    OpenedClipboard clipboard;
+    if (!clipboard.IsOpen()) return held;
+    for (UINT f = EnumClipboardFormats(0); f != 0; f = EnumClipboardFormats(f)) {
+        HANDLE handle = GetClipboardData(f);
+        held.push_back({f, handle ? ContentOf(f, handle) : Bytes{0xEA}});
+    }
+    return held;
+}
+
+std::string Describe(const std::vector<Held>& held) {
+    std::string text;
+    for (const Held& h : held) {
+        text += std::to_string(h.format) + ":" + std::to_string(h.content.size()) + " ";
+    }
+    return text;
+}
+
+Bytes DibOf(int width, int height, WORD bits) {
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof(header);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = bits;
+    header.biCompression = BI_RGB;
+    size_t stride = ((width * bits + 31) / 32) * 4;
+    header.biSizeImage = static_cast<DWORD>(stride * height);
+    Bytes dib(sizeof(header) + header.biSizeImage);
+    std::memcpy(dib.data(), &header, sizeof(header));
+    for (size_t i = sizeof(header); i < dib.size(); ++i) dib[i] = static_cast<unsigned char>(i * 7);
+    if (bits == 32) {
+        for (size_t i = sizeof(header) + 3; i < dib.size(); i += 4) dib[i] = 0;
+    }
+    return dib;
+}
+
+HBITMAP MakeBitmap() {
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 5, 4);
+    HDC dc = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 5; ++x) SetPixel(dc, x, y, RGB(40 * x, 60 * y, 255 - 30 * x));
+    }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return bitmap;
+}
+
+void Draw(HDC dc) {
+    Rectangle(dc, 1, 2, 30, 40);
+    MoveToEx(dc, 0, 0, nullptr);
+    LineTo(dc, 25, 17);
+}
+
+HENHMETAFILE MakeEnhMetafile() {
+    HDC dc = CreateEnhMetaFileW(nullptr, nullptr, nullptr, L"Selvane\0test\0");
+    Draw(dc);
+    return CloseEnhMetaFile(dc);
+}
+
+HGLOBAL MakeMetafilePict() {
+    HDC dc = CreateMetaFileW(nullptr);
+    Draw(dc);
+    METAFILEPICT pict = {MM_ANISOTROPIC, 3000, 4000, CloseMetaFile(dc)};
+    return BlockOf(&pict, sizeof(pict));
+}
+
+HPALETTE MakePalette() {
+    struct {
+        WORD version, count;
+        PALETTEENTRY entries[3];
+    } logical = {0x300, 3, {{1, 2, 3, 0}, {200, 100, 50, 0}, {9, 8, 7, 0}}};
+    return CreatePalette(reinterpret_cast<LOGPALETTE*>(&logical));
+}
+
+HGLOBAL MakeDropFiles() {
+    std::wstring files = std::wstring(L"C:\\one.txt") + L'\0' + L"C:\\two dir" + L'\0' + L'\0';
+    Bytes block(sizeof(DROPFILES) + files.size() * sizeof(wchar_t));
+    DROPFILES header = {};
+    header.pFiles = sizeof(DROPFILES);
+    header.fWide = TRUE;
+    std::memcpy(block.data(), &header, sizeof(header));
+    std::memcpy(block.data() + sizeof(header), files.data(), files.size() * sizeof(wchar_t));
+    return BlockOf(block.data(), block.size());
+}
+
+// A clipboard that holds one of everything a user's clipboard commonly carries.
+void FillWithEveryKind() {
+    OpenedClipboard clipboard;
+    ASSERT_TRUE(clipboard.IsOpen());
+    EmptyClipboard();
+    std::string html =
+        "Version:0.9\r\nStartHTML:0000000097\r\nEndHTML:0000000170\r\n"
+        "StartFragment:0000000131\r\nEndFragment:0000000134\r\n"
+        "<html><body><!--StartFragment--><b>x</b><!--EndFragment--></body></html>";
+    Bytes dib = DibOf(3, 2, 32);
+    Bytes privateBytes = {0, 1, 2, 0, 255, 0};
+    SetClipboardData(CF_UNICODETEXT, BlockOf(std::wstring(L"Selvane \u00fc\u20ac text")));
+    SetClipboardData(RegisterClipboardFormatW(L"HTML Format"), BlockOf(html));
+    SetClipboardData(RegisterClipboardFormatW(L"Rich Text Format"),
+                     BlockOf(std::string("{\\rtf1\\ansi hello}")));
+    SetClipboardData(CF_DIB, BlockOf(dib.data(), dib.size()));
+    SetClipboardData(CF_HDROP, MakeDropFiles());
+    SetClipboardData(RegisterClipboardFormatW(L"SelvaneTestPrivate"),
+                     BlockOf(privateBytes.data(), privateBytes.size()));
+    SetClipboardData(CF_BITMAP, MakeBitmap());
+    SetClipboardData(CF_ENHMETAFILE, MakeEnhMetafile());
+    SetClipboardData(CF_METAFILEPICT, MakeMetafilePict());
+    SetClipboardData(CF_PALETTE, MakePalette());
+}
+
+bool Contains(const std::vector<UINT>& formats, UINT format) {
+    for (UINT f : formats) {
+        if (f == format) return true;
+    }
+    return false;
+}
+
+TEST(ClipboardSnapshot, EveryFormatComesBackInOrderWithItsContent) {
+    FillWithEveryKind();
+    std::vector<Held> before = ClipboardContents();
+    std::vector<UINT> formats;
+    for (const Held& h : before) formats.push_back(h.format);
+    // Synthesised text and DIB formats are part of what the user would paste.
+    for (UINT f : {CF_UNICODETEXT, CF_TEXT, CF_OEMTEXT, CF_LOCALE, CF_DIB, CF_DIBV5, CF_HDROP,
+                   CF_BITMAP, CF_ENHMETAFILE, CF_METAFILEPICT, CF_PALETTE}) {
+        EXPECT_TRUE(Contains(formats, f)) << "format " << f << " missing: " << Describe(before);
+    }
+
+    ClipboardSnapshot snapshot;
+    ASSERT_TRUE(SaveClipboard(snapshot));
+    ASSERT_EQ(snapshot.entries.size(), before.size());
+
+    // The selection copied in between replaces everything.
+    SetUnicodeText(L"the copied selection");
+    ASSERT_TRUE(RestoreClipboard(snapshot));
+    std::vector<Held> after = ClipboardContents();
+    EXPECT_EQ(Describe(after), Describe(before));
+    for (size_t i = 0; i < before.size() && i < after.size(); ++i) {
+        EXPECT_TRUE(before[i] == after[i]) << "format " << before[i].format << " differs";
+    }
+
+    // The snapshot keeps its own copies, so the clipboard freeing what it was given on the
+    // next change does not spoil a second restore.
+    EmptyTheClipboard();
+    ASSERT_TRUE(RestoreClipboard(snapshot));
+    EXPECT_TRUE(ClipboardContents() == before);
+}
+
+TEST(ClipboardSnapshot, EmptyClipboardStaysEmpty) {
+    EmptyTheClipboard();
+    ClipboardSnapshot snapshot;
+    ASSERT_TRUE(SaveClipboard(snapshot));
+    EXPECT_TRUE(snapshot.entries.empty());
+    SetUnicodeText(L"the copied selection");
+    EXPECT_TRUE(RestoreClipboard(snapshot));
+    EXPECT_TRUE(Formats().empty());
+}
+
+TEST(ClipboardSnapshot, EntryWithNothingToPutBackIsSkippedAndLaterOnesReturn) {
+    ClipboardSnapshot snapshot;
+    UINT privateFormat = RegisterClipboardFormatW(L"SelvaneTestPrivate");
+    snapshot.entries.emplace_back(privateFormat);  // a memory format saved without bytes
+    snapshot.entries.emplace_back(CF_BITMAP);      // a bitmap that could not be copied
+    snapshot.entries.emplace_back(CF_UNICODETEXT);
+    std::wstring text = L"still here";
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.c_str());
+    snapshot.entries.back().data.assign(bytes, bytes + (text.size() + 1) * sizeof(wchar_t));
+
+    SetUnicodeText(L"the copied selection");
+    EXPECT_FALSE(RestoreClipboard(snapshot));  // not every entry came back
+    std::vector<UINT> formats = Formats();
+    EXPECT_FALSE(Contains(formats, privateFormat));
+    EXPECT_FALSE(Contains(formats, CF_BITMAP));
+    std::wstring read;
+    EXPECT_TRUE(GetClipboardText(read));
+    EXPECT_EQ(read, text);
+}
+
+TEST(ClipboardText, ReadUpToFirstNulWithinTheBlock) {
+    struct Case {
+        const char* what;
+        Bytes block;
+        bool found;
+        std::wstring text;
+    };
+    auto units = [](const std::wstring& s) {
+        const unsigned char* b = reinterpret_cast<const unsigned char*>(s.data());
+        return Bytes(b, b + s.size() * sizeof(wchar_t));
+    };
+    const Case cases[] = {
+        {"embedded NUL", units(std::wstring(L"abc\0def\0", 8)), true, L"abc"},
+        {"kept as stored", units(std::wstring(L"  \"C:\\a b\"\r\n\0", 13)), true,
+         L"  \"C:\\a b\"\r\n"},
+        {"odd byte ignored", Bytes{'x', 0, 'y', 0, 'z'}, true, L"xy"},
+        {"empty text", units(std::wstring(L"\0", 1)), false, L""},
+        {"one byte", Bytes{'a'}, false, L""},
+    };
+    for (const Case& c : cases) {
+        SetRawUnicodeBlock(c.block.data(), c.block.size());
+        std::wstring text = L"unchanged";
+        EXPECT_EQ(GetClipboardText(text), c.found) << c.what;
+        EXPECT_EQ(text, c.found ? c.text : L"unchanged") << c.what;
+    }
+
+    EmptyTheClipboard();
+    std::wstring text = L"unchanged";
+    EXPECT_FALSE(GetClipboardText(text));
+    EXPECT_EQ(text, L"unchanged");
+}
+
+// Runs clipboard_holder.exe (beside this program) and waits until it is in place.
+class Holder {
+public:
+    Holder(const std::string& mode, const std::string& argument) {
+        std::string tag = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++s_count);
+        std::string readyName = "SelvaneReady_" + tag;
+        std::string quitName = "SelvaneQuit_" + tag;
+        m_ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
+        m_quit = CreateEventA(nullptr, TRUE, FALSE, quitName.c_str());
+        char path[MAX_PATH];
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        std::string exe(path);
+        exe = exe.substr(0, exe.find_last_of("\\/") + 1) + "clipboard_holder.exe";
+        std::string command = "\"" + exe + "\" " + mode + " " + readyName + " " +
+                              (mode == "delayed" ? quitName : argument);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info = {};
+        if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &info)) {
+            m_process = info.hProcess;
+            m_processId = info.dwProcessId;
+            CloseHandle(info.hThread);
+            HANDLE waits[] = {m_ready, m_process};
+            m_inPlace = WaitForMultipleObjects(2, waits, FALSE, 10000) == WAIT_OBJECT_0;
+        }
+    }
+    ~Holder() {
+        SetEvent(m_quit);
+        if (m_process) {
+            WaitForSingleObject(m_process, 10000);
+            CloseHandle(m_process);
+        }
+        CloseHandle(m_ready);
+        CloseHandle(m_quit);
+    }
+    bool InPlace() const { return m_inPlace; }
+    DWORD ProcessId() const { return m_processId; }
+    bool Finish() { return WaitForSingleObject(m_process, 10000) == WAIT_OBJECT_0; }
+
+private:
+    static int s_count;
+    HANDLE m_ready = nullptr;
+    HANDLE m_quit = nullptr;
+    HANDLE m_process = nullptr;
+    DWORD m_processId = 0;
+    bool m_inPlace = false;
+};
+int Holder::s_count = 0;
+
+// Longer than any retry window, short enough for a test.
+const char kHoldThroughout[] = "1500";
+const char kHoldBriefly[] = "60";
+
+TEST(ClipboardBusy, HeldThroughoutEachOperationFailsWithOneTrace) {
+    SetUnicodeText(L"before");
+    std::vector<Held> before = ClipboardContents();
+    {
+        ClipboardSnapshot snapshot;
+        snapshot.entries.emplace_back(CF_TEXT);  // marks "left as it was"
+        Holder holder("hold", kHoldThroughout);
+        ASSERT_TRUE(holder.InPlace());
+        TraceCounter trace;
+        bool result = SaveClipboard(snapshot);
+        int lines = trace.Lines();
+        EXPECT_FALSE(result);
+        EXPECT_EQ(lines, 1);
+        ASSERT_EQ(snapshot.entries.size(), 1u);
+        EXPECT_EQ(snapshot.entries[0].format, static_cast<UINT>(CF_TEXT));
+    }
+    {
+        std::wstring text = L"unchanged";
+        Holder holder("hold", kHoldThroughout);
+        ASSERT_TRUE(holder.InPlace());
+        TraceCounter trace;
+        bool result = GetClipboardText(text);
+        int lines = trace.Lines();
+        EXPECT_FALSE(result);
+        EXPECT_EQ(lines, 1);
+        EXPECT_EQ(text, L"unchanged");
+    }
+    {
+        ClipboardSnapshot snapshot;
+        snapshot.entries.emplace_back(CF_UNICODETEXT);
+        snapshot.entries.back().data.assign(8, 'x');
+        Holder holder("hold", kHoldThroughout);
+        ASSERT_TRUE(holder.InPlace());
+        TraceCounter trace;
+        bool result = RestoreClipboard(snapshot);
+        int lines = trace.Lines();
+        EXPECT_FALSE(result);
+        EXPECT_EQ(lines, 1);
+        ASSERT_TRUE(holder.Finish());
+    }
+    EXPECT_TRUE(ClipboardContents() == before);  // nothing was emptied or put back
+}
+
+TEST(ClipboardBusy, HeldBrieflyEachOperationSucceedsWithoutTrace) {
+    SetUnicodeText(L"briefly held");
+    ClipboardSnapshot snapshot;
+    {
+        Holder holder("hold", kHoldBriefly);
+        ASSERT_TRUE(holder.InPlace());
+        TraceCounter trace;
+        bool result = SaveClipboard(snapshot);
+        int lines = trace.Lines();
+        EXPECT_TRUE(result);
+        EXPECT_EQ(lines, 0);
+    }
+    {
+        std::wstring text;
+        Holder holder("hold", kHoldBriefly);
+        ASSERT_TRUE(holder.InPlace());
+        TraceCounter trace;
+        EXPECT_TRUE(GetClipboardText(text));
+        EXPECT_EQ(text, L"briefly held");
+        EXPECT_EQ(trace.Lines(), 0);
+    }
+    SetUnicodeText(L"the copied selection");
+    {
+        Holder holder("hold", kHoldBriefly);
+        ASSERT_TRUE(holder.InPlace());
+        TraceCounter trace;
+        bool result = RestoreClipboard(snapshot);
+        int lines = trace.Lines();
+        EXPECT_TRUE(result);
+        EXPECT_EQ(lines, 0);
+    }
+    std::wstring text;
+    EXPECT_TRUE(GetClipboardText(text));
+    EXPECT_EQ(text, L"briefly held");
+}
+
+TEST(ClipboardSnapshot, UnrenderedDelayedFormatAbandonsSnapshotSilently) {
+    Holder holder("delayed", "");
+    ASSERT_TRUE(holder.InPlace());
+    std::vector<UINT> before = Formats();
+    ASSERT_TRUE(Contains(before, RegisterClipboardFormatW(L"SelvaneTestDelayed")));
+
+    ClipboardSnapshot snapshot;
+    TraceCounter trace;
+    EXPECT_FALSE(SaveClipboard(snapshot));
+    EXPECT_EQ(trace.Lines(), 0);
+    EXPECT_TRUE(snapshot.entries.empty());
+
+    EXPECT_EQ(Formats(), before);
+    DWORD ownerProcess = 0;
+    GetWindowThreadProcessId(GetClipboardOwner(), &ownerProcess);
+    EXPECT_EQ(ownerProcess, holder.ProcessId());
+}
+
+// Injected key-downs released at the end of a test whatever happens.
+class HeldKey {
+public:
+    explicit HeldKey(WORD key) : m_key(key) { Send(0); }
+    ~HeldKey() { Release(); }
+    void Release() {
+        if (m_down) Send(KEYEVENTF_KEYUP);
+    }
+
+private:
+    void Send(DWORD flags) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = m_key;
+        input.ki.dwFlags = flags;
+        SendInput(1, &input, sizeof(input));
+        m_down = (flags & KEYEVENTF_KEYUP) == 0;
+    }
+    WORD m_key;
+    bool m_down = false;
+};
+
+// A focused window with a selected text in an edit control, run by its own thread as
+// another application's window would be. It notes when the C key reached it.
+class EditWindow {
+public:
+    explicit EditWindow(const std::wstring& text) : m_text(text) {
+        m_ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        m_thread = std::thread([this] { Run(); });
+        WaitForSingleObject(m_ready, 10000);
+    }
+    ~EditWindow() {
+        if (m_top) PostMessageW(m_top, WM_CLOSE, 0, 0);
+        m_thread.join();
+        CloseHandle(m_ready);
+    }
+    bool IsForeground() const {
+        for (int i = 0; i < 200; ++i) {
+            if (GetForegroundWindow() == m_top) return true;
+            Sleep(10);
+        }
+        return false;
+    }
+    DWORD CKeyTick() const { return m_cKeyTick; }
+    bool WinDownAtC() const { return m_winDownAtC; }
+    void SelectAll() const { SendMessageW(m_edit, EM_SETSEL, 0, -1); }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_DESTROY) PostQuitMessage(0);
+        if (message == WM_SETFOCUS) {
+            SetFocus(GetWindow(hwnd, GW_CHILD));
+            return 0;
+        }
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    void Run() {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = Proc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"SelvaneTestEditHost";
+        RegisterClassW(&windowClass);
+        m_top = CreateWindowW(L"SelvaneTestEditHost", L"editor", WS_OVERLAPPEDWINDOW, 50, 50, 400,
+                              100, nullptr, nullptr, windowClass.hInstance, nullptr);
+        m_edit = CreateWindowW(L"EDIT", m_text.c_str(), WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 5,
+                               5, 380, 30, m_top, nullptr, windowClass.hInstance, nullptr);
+        ShowWindow(m_top, SW_SHOW);
+        SetForegroundWindow(m_top);
+        SetFocus(m_edit);
+        SendMessageW(m_edit, EM_SETSEL, 0, -1);
+        SetEvent(m_ready);
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            if (msg.message == WM_KEYDOWN && msg.wParam == 'C') {
+                m_cKeyTick = GetTickCount();
+                m_winDownAtC = (GetKeyState(VK_LWIN) & 0x8000) != 0;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+
+    std::wstring m_text;
+    HANDLE m_ready = nullptr;
+    std::thread m_thread;
+    HWND m_top = nullptr;
+    HWND m_edit = nullptr;
+    std::atomic<DWORD> m_cKeyTick{0};
+    std::atomic<bool> m_winDownAtC{false};
+};
+
+const wchar_t kSelection[] = L"C:\\Selvane test\\selected path";
+
+TEST(CopyKeystroke, CopiesTheFocusedSelection) {
+    EditWindow editor(kSelection);
+    ASSERT_TRUE(editor.IsForeground());
+    SetUnicodeText(L"old clipboard text");
+
+    DWORD start = GetTickCount();
+    SendCopyKeystroke();
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed, 4 * kKeystrokePauseMs - 20);
+    EXPECT_LT(elapsed, 4 * kKeystrokePauseMs + 500);  // nothing held: no wait
+    std::wstring text;
+    EXPECT_TRUE(GetClipboardText(text));
+    EXPECT_EQ(text, kSelection);
+}
+
+TEST(CopyKeystroke, WaitsForHeldModifiersThenCopies) {
+    EditWindow editor(kSelection);
+    ASSERT_TRUE(editor.IsForeground());
+    for (WORD key : {static_cast<WORD>(VK_LWIN), static_cast<WORD>(VK_RCONTROL)}) {
+        SetUnicodeText(L"old clipboard text");
+        HeldKey held(key);
+        std::atomic<DWORD> releasedAt{0};
+        std::thread user([&] {
+            Sleep(400);
+            releasedAt = GetTickCount();
+            held.Release();
+        });
+        SendCopyKeystroke();
+        user.join();
+        EXPECT_NE(editor.CKeyTick(), 0u) << key;
+        EXPECT_GE(static_cast<LONG>(editor.CKeyTick() - releasedAt), 0) << key;
+        EXPECT_FALSE(editor.WinDownAtC()) << key;
+        std::wstring text;
+        EXPECT_TRUE(GetClipboardText(text)) << key;
+        EXPECT_EQ(text, kSelection) << key;
+        editor.SelectAll();
+    }
+}
+
+TEST(CopyKeystroke, GivesUpWaitingForAStuckKey) {
+    EditWindow editor(kSelection);
+    ASSERT_TRUE(editor.IsForeground());
+    HeldKey held(VK_LSHIFT);
+    DWORD start = GetTickCount();
+    SendCopyKeystroke();
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed, kModifierReleaseWaitMs + 4 * kKeystrokePauseMs - 20);
+    EXPECT_LT(elapsed, kModifierReleaseWaitMs + 4 * kKeystrokePauseMs + 1000);
+}
+
+// Objects of the process: GetGuiResources where the system counts them; Wine's is a stub
+// that answers 0, so there the GDI handle table is walked (Wine accepts a bare index).
+DWORD GdiObjects() {
+    DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (count != 0) return count;
+    for (ULONG_PTR index = 1; index < 0x10000; ++index) {
+        if (GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0) ++count;
+    }
+    return count;
+}
+
+TEST(CopyKeystroke, HundredCapturesLeaveObjectCountsAlone) {
+    EditWindow editor(kSelection);
+    ASSERT_TRUE(editor.IsForeground());
+    FillWithEveryKind();
+    std::vector<Held> before = ClipboardContents();
+    // One capture first: system caches (DCs, fonts, the clipboard's own) settle.
+    auto capture = [] {
+        ClipboardSnapshot snapshot;
+        bool saved = SaveClipboard(snapshot);
+        SendCopyKeystroke();
+        std::wstring text;
+        bool read = GetClipboardText(text);
+        bool restored = RestoreClipboard(snapshot);
+        return saved && read && restored && text == kSelection;
+    };
+    ASSERT_TRUE(capture());
+    DWORD gdi = GdiObjects();
+    DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    ASSERT_NE(gdi, 0u);
+    int good = 0;
+    for (int i = 0; i < 100; ++i) {
+        if (capture()) ++good;
+        editor.SelectAll();
+    }
+    EXPECT_EQ(good, 100);
+    EXPECT_EQ(GdiObjects(), gdi);
+    EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user);
+    EXPECT_TRUE(ClipboardContents() == before);
+}
+
+}  // namespace
