@@ -1,0 +1,178 @@
+"""The hotkey command as a user meets it: text selected in Wine's Notepad, CTRL+WIN+O
+pressed as real X key events, and the shell's verbs redirected to a recorder so that each
+test sees which verb opened which target. The clipboard must come back exactly as it was.
+
+Wine's IsValidURL accepts any text, so the cases that rest on Windows' URL rules (a bare
+host name opened with "http://" in front) are covered by the portable tests instead."""
+
+import os
+import shutil
+import subprocess
+import time
+import unittest
+
+from harness import E2E_ROOT, WM_CLOSE, SelvaneTestCase, win_path
+
+OPENING_SELECTION = "Opening selection"
+OPENING_WEBPAGE = "Opening Webpage"
+NOT_FOUND = "Could not find this location"
+
+# What the clipboard holds before every press: a text and a format of our own.
+BEFORE_TEXT = "clipboard before the hotkey"
+PRIVATE_FORMAT = "SelvaneE2EPrivate"
+PRIVATE_DATA = "private bytes"
+
+# A balloon shows about two seconds after the request; a missing one is waited for longer.
+BALLOON_WAIT_MS = 6000
+
+
+class OpenSelection(SelvaneTestCase):
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.fixture = os.path.join(E2E_ROOT, "open")
+        shutil.rmtree(cls.fixture, ignore_errors=True)
+        cls.folder = os.path.join(cls.fixture, "target folder")
+        cls.file = os.path.join(cls.fixture, "notes.txt")
+        cls.cwd = os.path.join(cls.fixture, "cwd")
+        os.makedirs(cls.folder)
+        os.makedirs(os.path.join(cls.cwd, "reldir"))
+        with open(cls.file, "w") as f:
+            f.write("notes\n")
+        cls.log = os.path.join(cls.fixture, "verbs.log")
+        cls.desk.redirect_shell_verbs(cls.log)
+
+    def setUp(self):
+        super().setUp()
+        self.notepads = []
+        if os.path.exists(self.log):
+            os.remove(self.log)
+        self.desk.clipboard_set(BEFORE_TEXT, PRIVATE_FORMAT, PRIVATE_DATA)
+        self.clipboard_before = self.desk.clipboard_get(PRIVATE_FORMAT)
+        self.assertEqual(self.clipboard_before.get("text"), BEFORE_TEXT)
+
+    def tearDown(self):
+        for notepad in self.notepads:
+            if notepad.poll() is None:
+                notepad.kill()
+                notepad.wait(timeout=10)
+        super().tearDown()
+
+    # Steps ---------------------------------------------------------------------------------
+    def press_hotkey_on(self, selection):
+        """Opens `selection` in Notepad, selects all of it and presses CTRL+WIN+O."""
+        name = "selection%d.txt" % len(self.notepads)
+        path = os.path.join(self.fixture, name)
+        with open(path, "w", encoding="utf-8", newline="") as f:
+            f.write(selection)
+        self.notepads.append(self.desk.spawn("notepad", win_path(path)))
+        window = None
+        deadline = time.time() + 20
+        while window is None and time.time() < deadline:
+            found = self.desk.xdotool("search", "--onlyvisible", "--name", name).split()
+            window = found[0] if found else None
+            if window is None:
+                time.sleep(0.2)
+        self.assertIsNotNone(window, "Notepad did not show " + name)
+        self.desk.xdotool("windowfocus", "--sync", window)
+        self.desk.key("ctrl+a")
+        self.desk.key("ctrl+super+o")
+
+    def assert_opened(self, line):
+        self.assertEqual(self.desk.recorded(self.log, 1, 15), [line])
+
+    def assert_nothing_opened(self, wait_s=2):
+        time.sleep(wait_s)
+        self.assertEqual(self.desk.recorded(self.log, 1, 0), [])
+
+    def assert_balloon(self, text):
+        shown = self.desk.balloons(wait_ms=BALLOON_WAIT_MS)
+        self.assertEqual([t for _, t in shown], [text])
+
+    def assert_no_balloon(self):
+        self.assertEqual(self.desk.balloons(wait_ms=BALLOON_WAIT_MS), [])
+
+    def assert_clipboard_restored(self, selection):
+        after = self.desk.clipboard_get(PRIVATE_FORMAT)
+        self.assertEqual(after, self.clipboard_before)
+        self.assertEqual(after.get(PRIVATE_FORMAT), PRIVATE_DATA)
+        self.assertNotEqual(after.get("text"), selection)
+
+    def close_notepads(self):
+        self.desk.post(WM_CLOSE, cls="Notepad", title="-")
+        for notepad in self.notepads:
+            try:
+                notepad.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                notepad.kill()
+
+    # Cases ---------------------------------------------------------------------------------
+    def test_folder_is_explored_with_a_balloon(self):
+        self.start()
+        selection = win_path(self.folder)
+        self.press_hotkey_on(selection)
+        self.assert_opened('explore "%s"' % selection)
+        self.assert_clipboard_restored(selection)
+        self.assert_balloon(OPENING_SELECTION)
+
+    def test_doubled_backslashes_open_the_same_folder(self):
+        self.start()
+        literal = win_path(self.folder).replace("\\", "\\\\")
+        self.press_hotkey_on(literal)
+        self.assert_opened('explore "%s"' % win_path(self.folder))
+        self.assert_clipboard_restored(literal)
+        self.assert_balloon(OPENING_SELECTION)
+
+    def test_existing_file_is_opened(self):
+        self.start()
+        selection = win_path(self.file)
+        self.press_hotkey_on(selection)
+        self.assert_opened('open "%s"' % selection)
+        self.assert_clipboard_restored(selection)
+        self.assert_balloon(OPENING_SELECTION)
+
+    def test_web_address_is_opened_with_its_balloon(self):
+        self.start()
+        selection = "http://example.com/selvane?q=1"
+        self.press_hotkey_on(selection)
+        self.assert_opened('url "%s"' % selection)
+        self.assert_clipboard_restored(selection)
+        self.assert_balloon(OPENING_WEBPAGE)
+
+    def test_path_on_a_missing_drive_opens_nothing(self):
+        self.start()
+        selection = r"Q:\no\such\place"
+        self.press_hotkey_on(selection)
+        self.assert_balloon(NOT_FOUND)
+        self.assert_nothing_opened(wait_s=0)
+        self.assert_clipboard_restored(selection)
+
+    def test_switched_off_balloon_hides_success_but_not_failure(self):
+        self.desk.reset_settings(ShowBalloonOnShortcutPressed="0")
+        self.start()
+        selection = win_path(self.folder)
+        self.press_hotkey_on(selection)
+        self.assert_opened('explore "%s"' % selection)
+        self.assert_no_balloon()
+        self.close_notepads()
+
+        self.press_hotkey_on(r"Q:\no\such\place")
+        self.assert_balloon(NOT_FOUND)
+        self.assertEqual(len(self.desk.recorded(self.log, 2, 0)), 1, "a second target opened")
+        self.assert_clipboard_restored(selection)
+
+    def test_relative_name_resolves_against_the_programs_directory(self):
+        # Notepad runs elsewhere; only Selvane's current directory holds "reldir".
+        self.start(cwd=self.cwd)
+        self.press_hotkey_on("reldir")
+        lines = self.desk.recorded(self.log, 1, 15)
+        self.assertEqual(len(lines), 1, lines)
+        verb, _, target = lines[0].partition(" ")
+        self.assertEqual(verb, "explore")
+        self.assertIn(target.strip('"').lower(),
+                      ("reldir", win_path(os.path.join(self.cwd, "reldir")).lower()))
+        self.assert_clipboard_restored("reldir")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
