@@ -9,7 +9,6 @@
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -32,8 +31,8 @@ RegCloseKeyFn realCloseKey = nullptr;
 
 int openKeys = 0;  // keys opened and not yet closed
 int createCalls = 0;
-std::vector<int> refusedCreateCalls;  // 1-based numbers of the create calls to refuse
-std::vector<LONG> refusals;           // what the registry answered to each refused call
+int refusedCreateCall = 0;     // number of the create call to refuse, 1-based; 0 for none
+LONG refusal = ERROR_SUCCESS;  // what the registry answered to the refused call
 
 // Points this program's import of an advapi32 function at `replacement`.
 bool ReplaceImport(const char* function, void* replacement) {
@@ -92,32 +91,23 @@ bool SetKeyReadOnly(const std::string& path, bool readOnly) {
 LONG WINAPI WatchedCreateKey(HKEY root, LPCSTR path, DWORD reserved, LPSTR keyClass, DWORD options,
                              REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY key,
                              LPDWORD disposition) {
-    ++createCalls;
-    bool refuse = false;
-    for (int n : refusedCreateCalls) {
-        refuse = refuse || n == createCalls;
-    }
+    const bool refuse = ++createCalls == refusedCreateCall;
     if (refuse && !SetKeyReadOnly(path, true)) {
-        refusals.push_back(ERROR_GEN_FAILURE);
-        return ERROR_GEN_FAILURE;
+        return refusal = ERROR_GEN_FAILURE;
     }
     const LONG status =
         realCreateKey(root, path, reserved, keyClass, options, access, security, key, disposition);
     if (refuse) {
-        refusals.push_back(status);
+        refusal = status;
         SetKeyReadOnly(path, false);
     }
-    if (status == ERROR_SUCCESS) {
-        ++openKeys;
-    }
+    openKeys += status == ERROR_SUCCESS ? 1 : 0;
     return status;
 }
 
 LONG WINAPI WatchedOpenKey(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key) {
     const LONG status = realOpenKey(root, path, options, access, key);
-    if (status == ERROR_SUCCESS) {
-        ++openKeys;
-    }
+    openKeys += status == ERROR_SUCCESS ? 1 : 0;
     return status;
 }
 
@@ -140,8 +130,6 @@ bool WatchRegistryCalls() {
     return watching;
 }
 
-// --- Fixture ---------------------------------------------------------------------------
-
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -150,14 +138,12 @@ protected:
                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
         RemoveKey();
         SettingsKeyPath = m_path;
-        openKeys = 0;
-        createCalls = 0;
-        refusedCreateCalls.clear();
-        refusals.clear();
+        openKeys = createCalls = refusedCreateCall = 0;
+        refusal = ERROR_SUCCESS;
     }
 
     void TearDown() override {
-        refusedCreateCalls.clear();
+        refusedCreateCall = 0;
         EXPECT_EQ(0, openKeys) << "a registry key was left open";
         RemoveKey();
         RegDeleteKeyA(HKEY_CURRENT_USER, kTestRoot);  // only goes when empty
@@ -171,21 +157,18 @@ protected:
 
     bool KeyExists() {
         HKEY key = nullptr;
-        if (realOpenKey(HKEY_CURRENT_USER, m_path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-            return false;
+        const bool exists =
+            realOpenKey(HKEY_CURRENT_USER, m_path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;
+        if (exists) {
+            realCloseKey(key);
         }
-        realCloseKey(key);
-        return true;
+        return exists;
     }
 
     // Stores raw data the way a user or another program might.
     void PutRaw(const char* name, DWORD type, const void* data, DWORD size) {
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, realCreateKey(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0,
-                                               KEY_ALL_ACCESS, nullptr, &key, nullptr));
-        EXPECT_EQ(ERROR_SUCCESS,
-                  RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size));
-        realCloseKey(key);
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegSetKeyValueA(HKEY_CURRENT_USER, m_path.c_str(), name, type, data, size));
     }
 
     void PutText(const char* name, const std::string& text) {
@@ -209,7 +192,6 @@ TEST_F(SettingsTest, WithNoKeyEveryReadGivesItsDefaultAndCreatesNothing) {
     EXPECT_TRUE(GetShowBalloonOnClosePressed());
     EXPECT_TRUE(ReadSetting("FirstLaunch", true));
     EXPECT_FALSE(ReadSetting("FirstLaunch", false));
-    EXPECT_EQ(7u, ReadSetting("OpenSelectionHotkey", 7u));
 
     std::string text = "untouched";
     EXPECT_FALSE(ReadRegistryString("OpenSelectionHotkey", text));
@@ -218,8 +200,7 @@ TEST_F(SettingsTest, WithNoKeyEveryReadGivesItsDefaultAndCreatesNothing) {
     EXPECT_EQ(0, createCalls);
 }
 
-TEST_F(SettingsTest, WritesCreateTheKeyAndStoreDecimalText) {
-    ASSERT_FALSE(KeyExists());
+TEST_F(SettingsTest, WritesCreateTheKeyAndStoreText) {
     EXPECT_TRUE(WriteSetting("FirstLaunch", false));
     EXPECT_TRUE(KeyExists());
     EXPECT_EQ("0", Stored("FirstLaunch"));
@@ -232,64 +213,40 @@ TEST_F(SettingsTest, WritesCreateTheKeyAndStoreDecimalText) {
     EXPECT_FALSE(GetShowBalloonOnShortcutPressed());
     EXPECT_TRUE(GetShowBalloonOnClosePressed());
 
-    EXPECT_TRUE(WriteSetting("Number", 4294967295u));
-    EXPECT_EQ("4294967295", Stored("Number"));
-    EXPECT_TRUE(WriteSetting("Number", 0u));
-    EXPECT_EQ("0", Stored("Number"));
-
-    // Every value is a REG_SZ.
-    DWORD type = 0;
-    EXPECT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_CURRENT_USER, m_path.c_str(), "FirstLaunch",
-                                          RRF_RT_ANY, &type, nullptr, nullptr));
-    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
-}
-
-TEST_F(SettingsTest, SetOpenSelectionHotkeyStoresBothValues) {
     EXPECT_TRUE(SetOpenSelectionHotkey(80, 3));
     EXPECT_EQ("80", Stored("OpenSelectionHotkey"));
     EXPECT_EQ("3", Stored("OpenSelectionHotkeyModifier"));
     EXPECT_EQ(80u, GetOpenSelectionHotkey());
     EXPECT_EQ(3u, GetOpenSelectionHotkeyModifier());
+
+    DWORD type = 0;
+    EXPECT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_CURRENT_USER, m_path.c_str(), "OpenSelectionHotkey",
+                                          RRF_RT_ANY, &type, nullptr, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
 }
 
-TEST_F(SettingsTest, HandWrittenTextsParseAsTheStreamsDo) {
+TEST_F(SettingsTest, StoredTextThatDoesNotParseGivesTheDefault) {
     PutText("OpenSelectionHotkey", " 80");
-    EXPECT_EQ(80u, GetOpenSelectionHotkey());
-    PutText("OpenSelectionHotkey", "80abc");
     EXPECT_EQ(80u, GetOpenSelectionHotkey());
     PutText("OpenSelectionHotkey", "abc");
     EXPECT_EQ(79u, GetOpenSelectionHotkey());
-    PutText("OpenSelectionHotkey", "");
-    EXPECT_EQ(79u, GetOpenSelectionHotkey());
-    PutText("OpenSelectionHotkey", "0x50");
-    EXPECT_EQ(0u, GetOpenSelectionHotkey());
     PutText("OpenSelectionHotkeyModifier", "4294967296");
     EXPECT_EQ(10u, GetOpenSelectionHotkeyModifier());
-    PutText("OpenSelectionHotkeyModifier", "-1");
-    EXPECT_EQ(4294967295u, GetOpenSelectionHotkeyModifier());
-
-    PutText("ShowBalloonOnShortcutPressed", "2");
-    EXPECT_TRUE(GetShowBalloonOnShortcutPressed());
     PutText("ShowBalloonOnShortcutPressed", "true");
     EXPECT_TRUE(GetShowBalloonOnShortcutPressed());
     PutText("ShowBalloonOnShortcutPressed", "0");
     EXPECT_FALSE(GetShowBalloonOnShortcutPressed());
-    PutText("ShowBalloonOnClosePressed", "false");
-    EXPECT_FALSE(ReadSetting("ShowBalloonOnClosePressed", false));
 }
 
 TEST_F(SettingsTest, TextEndsAtTheFirstNulOrTheReturnedCount) {
     // A value written with its terminating NUL reads like one written by the store.
     PutRaw("OpenSelectionHotkey", REG_SZ, "80", 3);
     EXPECT_EQ("80", Stored("OpenSelectionHotkey"));
-    EXPECT_EQ(80u, GetOpenSelectionHotkey());
-
     PutRaw("Embedded", REG_BINARY,
            "12\0"
            "34",
            5);
     EXPECT_EQ("12", Stored("Embedded"));
-
     // An empty value leaves nothing from an earlier read in the text.
     PutRaw("Empty", REG_SZ, "", 0);
     EXPECT_EQ("", Stored("Empty"));
@@ -302,8 +259,6 @@ TEST_F(SettingsTest, ValueTypeIsNotLookedAt) {
     PutRaw("OpenSelectionHotkey", REG_DWORD, &dword, sizeof(dword));
     EXPECT_EQ("P", Stored("OpenSelectionHotkey"));
     EXPECT_EQ(79u, GetOpenSelectionHotkey());
-
-    // The same digits as binary data read like text.
     PutRaw("OpenSelectionHotkeyModifier", REG_BINARY, "6", 1);
     EXPECT_EQ(6u, GetOpenSelectionHotkeyModifier());
 }
@@ -313,11 +268,9 @@ TEST_F(SettingsTest, DataOfMoreThan1024BytesIsMissing) {
     const std::string full(1024, '7');
     PutRaw("Full", REG_BINARY, full.data(), 1024);
     EXPECT_EQ(full, Stored("Full"));
-
     const std::string over(1025, '7');
     PutRaw("Over", REG_BINARY, over.data(), 1025);
     EXPECT_EQ("<none>", Stored("Over"));
-
     // Would parse as 80, but is too long to be read at all.
     PutText("OpenSelectionHotkey", "80" + std::string(2000, ' '));
     EXPECT_EQ(79u, GetOpenSelectionHotkey());
@@ -326,11 +279,9 @@ TEST_F(SettingsTest, DataOfMoreThan1024BytesIsMissing) {
 TEST_F(SettingsTest, WritesFailWhereTheKeyCannotBeWritten) {
     EXPECT_TRUE(SetOpenSelectionHotkey(66, 5));
     ASSERT_TRUE(SetKeyReadOnly(m_path, true));
-
     EXPECT_FALSE(WriteSetting("FirstLaunch", false));
     EXPECT_FALSE(SetOpenSelectionHotkey(80, 3));
-    SetShowBalloonOnClosePressed(false);  // result dropped; must simply not crash
-
+    SetShowBalloonOnClosePressed(false);
     // Reading still works, and nothing changed.
     EXPECT_EQ(66u, GetOpenSelectionHotkey());
     EXPECT_EQ(5u, GetOpenSelectionHotkeyModifier());
@@ -341,33 +292,30 @@ TEST_F(SettingsTest, WritesFailWhereTheKeyCannotBeWritten) {
 TEST_F(SettingsTest, FailedModifierWriteRollsTheKeyBack) {
     EXPECT_TRUE(SetOpenSelectionHotkey(66, 5));
     createCalls = 0;
-    refusedCreateCalls = {2};  // the key write opens first, the modifier write second
-
+    refusedCreateCall = 2;  // the key write opens first, the modifier write second
     EXPECT_FALSE(SetOpenSelectionHotkey(80, 3));
-    EXPECT_EQ(3, createCalls);  // key, refused modifier, roll-back
-    EXPECT_EQ(std::vector<LONG>{ERROR_ACCESS_DENIED}, refusals);
+    EXPECT_EQ(ERROR_ACCESS_DENIED, refusal);
+    EXPECT_EQ(3, createCalls);  // key, refused modifiers, roll-back
     EXPECT_EQ("66", Stored("OpenSelectionHotkey"));
     EXPECT_EQ("5", Stored("OpenSelectionHotkeyModifier"));
 }
 
 TEST_F(SettingsTest, RollBackOnAnEmptyKeyStoresTheDefaultKey) {
-    // There was no stored key: what was read (the default) is written back, which reads the
-    // same as before, and the modifiers are still absent.
-    refusedCreateCalls = {2};
+    // Nothing was stored: the key read (the default) is written back, which reads the same.
+    refusedCreateCall = 2;
     EXPECT_FALSE(SetOpenSelectionHotkey(80, 3));
-    EXPECT_EQ(std::vector<LONG>{ERROR_ACCESS_DENIED}, refusals);
+    EXPECT_EQ(ERROR_ACCESS_DENIED, refusal);
     EXPECT_EQ("79", Stored("OpenSelectionHotkey"));
     EXPECT_EQ("<none>", Stored("OpenSelectionHotkeyModifier"));
-    EXPECT_EQ(10u, GetOpenSelectionHotkeyModifier());
 }
 
 TEST_F(SettingsTest, FailedKeyWriteChangesNothing) {
     EXPECT_TRUE(SetOpenSelectionHotkey(66, 5));
     createCalls = 0;
-    refusedCreateCalls = {1};
+    refusedCreateCall = 1;
     EXPECT_FALSE(SetOpenSelectionHotkey(80, 3));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, refusal);
     EXPECT_EQ(1, createCalls);  // gave up without touching the modifiers
-    EXPECT_EQ(std::vector<LONG>{ERROR_ACCESS_DENIED}, refusals);
     EXPECT_EQ("66", Stored("OpenSelectionHotkey"));
     EXPECT_EQ("5", Stored("OpenSelectionHotkeyModifier"));
 }
@@ -377,9 +325,8 @@ TEST_F(SettingsTest, EmptyKeyPathNeverTouchesTheRootOfTheUserHive) {
     SettingsKeyPath.clear();
     EXPECT_FALSE(WriteSetting("SelvaneStrayValue", true));
     EXPECT_EQ(79u, GetOpenSelectionHotkey());
-    DWORD size = 0;
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegGetValueA(HKEY_CURRENT_USER, nullptr, "SelvaneStrayValue",
-                                                 RRF_RT_ANY, nullptr, nullptr, &size));
+                                                 RRF_RT_ANY, nullptr, nullptr, nullptr));
     RegDeleteKeyValueA(HKEY_CURRENT_USER, nullptr, "SelvaneStrayValue");
 }
 
