@@ -256,20 +256,20 @@ ClipboardGuard::~ClipboardGuard() {
 
 bool ClipboardGuard::Open() {
     if (m_open) return true;
-    DWORD waited = 0;
+    // Timed by the clock: a Sleep of 10 ms may take a whole scheduler tick.
+    DWORD start = GetTickCount();
     for (;;) {
         if (OpenClipboard(GetDesktopWindow())) {
             m_open = true;
             return true;
         }
         DWORD error = GetLastError();
-        if (waited >= kClipboardOpenRetryMs) {
+        if (GetTickCount() - start >= kClipboardOpenRetryMs) {
             SetLastError(error);
             TraceLastError();
             return false;
         }
         Sleep(kClipboardOpenRetryStepMs);
-        waited += kClipboardOpenRetryStepMs;
     }
 }
 

@@ -688,8 +688,9 @@ TEST(CopyKeystroke, GivesUpWaitingForAStuckKey) {
     EXPECT_LT(elapsed, kModifierReleaseWaitMs + 4 * kKeystrokePauseMs + 1000);
 }
 
-// Objects of the process: GetGuiResources where the system counts them; Wine's is a stub
-// that answers 0, so there the GDI handle table is walked (Wine accepts a bare index).
+// GDI objects of the process: GetGuiResources where the system counts them; Wine's is a
+// stub that answers 0, so there the GDI handle table is walked (Wine accepts a bare index).
+// The USER count below only means something where GetGuiResources is real.
 DWORD GdiObjects() {
     DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     if (count != 0) return count;
