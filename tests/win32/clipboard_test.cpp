@@ -17,10 +17,14 @@ using Bytes = std::vector<unsigned char>;
 // Counts the process's debugger output: OutputDebugString raises an exception that a
 // vectored handler sees before the system swallows it.
 std::atomic<int> g_traceLines{0};
+std::string g_lastTrace;
 
 LONG CALLBACK CountTrace(EXCEPTION_POINTERS* info) {
-    DWORD code = info->ExceptionRecord->ExceptionCode;
-    if (code == DBG_PRINTEXCEPTION_C || code == DBG_PRINTEXCEPTION_WIDE_C) ++g_traceLines;
+    const EXCEPTION_RECORD* record = info->ExceptionRecord;
+    if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2) {
+        g_lastTrace = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+        ++g_traceLines;
+    }
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
@@ -28,9 +32,14 @@ LONG CALLBACK CountTrace(EXCEPTION_POINTERS* info) {
 // call it is about.
 class TraceCounter {
 public:
-    TraceCounter() : m_handler(AddVectoredExceptionHandler(1, CountTrace)) { g_traceLines = 0; }
+    TraceCounter() : m_handler(AddVectoredExceptionHandler(1, CountTrace)) {
+        g_traceLines = 0;
+        g_lastTrace.clear();
+    }
     ~TraceCounter() { RemoveVectoredExceptionHandler(m_handler); }
     int Lines() const { return g_traceLines; }
+    // The system's message for the error, not an empty line.
+    const std::string& LastLine() const { return g_lastTrace; }
 
 private:
     void* m_handler;
@@ -461,6 +470,7 @@ TEST(ClipboardBusy, HeldThroughoutEachOperationFailsWithOneTrace) {
         int lines = trace.Lines();
         EXPECT_FALSE(result);
         EXPECT_EQ(lines, 1);
+        EXPECT_FALSE(trace.LastLine().empty());
         ASSERT_EQ(snapshot.entries.size(), 1u);
         EXPECT_EQ(snapshot.entries[0].format, static_cast<UINT>(CF_TEXT));
     }
@@ -473,6 +483,7 @@ TEST(ClipboardBusy, HeldThroughoutEachOperationFailsWithOneTrace) {
         int lines = trace.Lines();
         EXPECT_FALSE(result);
         EXPECT_EQ(lines, 1);
+        EXPECT_FALSE(trace.LastLine().empty());
         EXPECT_EQ(text, L"unchanged");
     }
     {
@@ -486,6 +497,7 @@ TEST(ClipboardBusy, HeldThroughoutEachOperationFailsWithOneTrace) {
         int lines = trace.Lines();
         EXPECT_FALSE(result);
         EXPECT_EQ(lines, 1);
+        EXPECT_FALSE(trace.LastLine().empty());
         ASSERT_TRUE(holder.Finish());
     }
     EXPECT_TRUE(ClipboardContents() == before);  // nothing was emptied or put back
