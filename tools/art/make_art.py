@@ -241,8 +241,10 @@ def draw_glass(c, cx, cy, r, rim, handle_len, handle_w, shadow=None, shine=0.6):
     # Handle: dark, lit from the top left.
     c.fill(handle, lambda x, y: mix(hexcol("#5a3a22"), hexcol("#24160d"),
                                     clamp(((x - hx0) - (y - hy0)) / handle_w + 0.5)))
-    c.fill(sd_capsule(hx0 + rim * 1.2 * k - handle_w * 0.15, hy0 + rim * 1.2 * k + handle_w * 0.15,
-                      hx1 - handle_w * 0.15, hy1 + handle_w * 0.15 - handle_w * 0.3,
+    # A thin shine along the lower-left side of the handle.
+    side = handle_w * 0.15
+    c.fill(sd_capsule(hx0 + rim * 1.2 * k - side, hy0 + rim * 1.2 * k + side,
+                      hx1 - handle_w * 0.3 * k - side, hy1 - handle_w * 0.3 * k + side,
                       handle_w * 0.09), (1, 1, 1), 0.25)
     c.fill(collar, lambda x, y: mix(RIM_LIGHT, RIM_DARK, clamp((x - hx0 + y - hy0) / (3 * rim))))
     # Rim: metal shading from light (top left) to dark (bottom right).
@@ -315,7 +317,7 @@ def draw_welcome():
         for top, text, colour, selected in lines:
             x = 34.0
             if selected:
-                w = text_mask(text, 9.0)[0] / 1.0
+                w = text_mask(text, 9.0)[0]
                 c.fill(sd_rrect(x - 2, top - 1, x + w + 2, top + 11.5, 1.0), hexcol("#3778d6"),
                        view=view, clip=clip)
             width = c.text(x, top, text, 9.0, colour, view=view, clip=clip)
