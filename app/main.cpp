@@ -19,8 +19,8 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int) {
 
     // Class and title must both match: a folder window named "Selvane" is no copy.
     if (FindWindowW(GetWstring(IDS_APP_TITLE), GetWstring(IDS_APP_TITLE)) != nullptr) {
-        MessageBoxW(GetDesktopWindow(), GetWstring(IDS_ALREADY_RUNNING),
-                    GetWstring(IDS_APP_TITLE), MB_OK | MB_ICONWARNING);
+        MessageBoxW(GetDesktopWindow(), GetWstring(IDS_ALREADY_RUNNING), GetWstring(IDS_APP_TITLE),
+                    MB_OK | MB_ICONWARNING);
         return kExitAlreadyRunning;
     }
 

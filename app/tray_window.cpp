@@ -75,8 +75,7 @@ LRESULT CALLBACK CTrayWindow::StaticWindowProc(HWND hwnd, UINT message, WPARAM w
                                                LPARAM lParam) {
     if (message == WM_CREATE) {
         const CREATESTRUCTW* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     CTrayWindow* self = reinterpret_cast<CTrayWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -146,8 +145,7 @@ void CTrayWindow::ShowTrayMenu() {
     // A notification-icon menu only closes on a click elsewhere when its owner is the
     // foreground window, and the posted message lets it close properly afterwards.
     SetForegroundWindow(m_hWnd);
-    TrackPopupMenu(menu, TPM_CENTERALIGN | TPM_BOTTOMALIGN, cursor.x, cursor.y, 0, m_hWnd,
-                   nullptr);
+    TrackPopupMenu(menu, TPM_CENTERALIGN | TPM_BOTTOMALIGN, cursor.x, cursor.y, 0, m_hWnd, nullptr);
     PostMessageW(m_hWnd, WM_NULL, 0, 0);
 }
 

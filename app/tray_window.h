@@ -17,8 +17,7 @@ public:
     static void RegisterWindowClass();
     bool Create();
 
-    static LRESULT CALLBACK StaticWindowProc(HWND hwnd, UINT message, WPARAM wParam,
-                                             LPARAM lParam);
+    static LRESULT CALLBACK StaticWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
 
     void OnCreate();

@@ -37,8 +37,8 @@ namespace {
 
 std::string Utf8(const std::wstring& text) {
     if (text.empty()) return std::string();
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                   nullptr, 0, nullptr, nullptr);
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
     std::string out(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size,
                         nullptr, nullptr);
@@ -52,9 +52,13 @@ void Print(const std::wstring& line) {
               &written, nullptr);
 }
 
-const wchar_t* OrNull(const wchar_t* arg) { return std::wcscmp(arg, L"-") == 0 ? nullptr : arg; }
+const wchar_t* OrNull(const wchar_t* arg) {
+    return std::wcscmp(arg, L"-") == 0 ? nullptr : arg;
+}
 
-unsigned long long Number(const wchar_t* text) { return std::wcstoull(text, nullptr, 0); }
+unsigned long long Number(const wchar_t* text) {
+    return std::wcstoull(text, nullptr, 0);
+}
 
 UINT MessageId(const wchar_t* text) {
     if (std::wcsncmp(text, L"reg:", 4) == 0) return RegisterWindowMessageW(text + 4);
@@ -98,8 +102,7 @@ int Find(const wchar_t* cls, const wchar_t* title, DWORD waitMs) {
     DWORD pid = 0;
     GetWindowThreadProcessId(found, &pid);
     wchar_t line[96];
-    std::swprintf(line, 96, L"%ls %lu %d", Hex(found).c_str(), pid,
-                  IsWindowVisible(found) ? 1 : 0);
+    std::swprintf(line, 96, L"%ls %lu %d", Hex(found).c_str(), pid, IsWindowVisible(found) ? 1 : 0);
     Print(line);
     return 0;
 }
@@ -315,8 +318,7 @@ int Menu(DWORD waitMs) {
     RECT rect = {};
     GetWindowRect(menuWindow, &rect);
     wchar_t line[96];
-    std::swprintf(line, 96, L"rect=%ld %ld %ld %ld", rect.left, rect.top, rect.right,
-                  rect.bottom);
+    std::swprintf(line, 96, L"rect=%ld %ld %ld %ld", rect.left, rect.top, rect.right, rect.bottom);
     Print(line);
     HMENU menu = reinterpret_cast<HMENU>(SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
     int count = menu != nullptr ? GetMenuItemCount(menu) : -1;
@@ -365,9 +367,8 @@ int RegSet(const wchar_t* key, const wchar_t* name, const wchar_t* data) {
                         nullptr) != ERROR_SUCCESS) {
         return 1;
     }
-    LONG status =
-        RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
-                       static_cast<DWORD>((std::wcslen(data) + 1) * sizeof(wchar_t)));
+    LONG status = RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
+                                 static_cast<DWORD>((std::wcslen(data) + 1) * sizeof(wchar_t)));
     RegCloseKey(handle);
     return status == ERROR_SUCCESS ? 0 : 1;
 }
@@ -488,7 +489,8 @@ int wmain(int argc, wchar_t** argv) {
     };
     if (command == L"find" && n >= 2) return Find(a[0], a[1], wait(2, 0));
     if (command == L"gone" && n >= 3) {
-        return WaitFor(wait(2, 0), [&] { return FindWindowW(OrNull(a[0]), OrNull(a[1])) == nullptr; })
+        return WaitFor(wait(2, 0),
+                       [&] { return FindWindowW(OrNull(a[0]), OrNull(a[1])) == nullptr; })
                    ? 0
                    : 1;
     }
@@ -516,6 +518,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"clip-get") return ClipGet(n >= 1 ? a[0] : nullptr);
     if (command == L"hold-window" && n >= 2) return HoldWindow(a[0], a[1]);
-    if (command == L"gui-resources" && n >= 1) return GuiResources(static_cast<DWORD>(Number(a[0])));
+    if (command == L"gui-resources" && n >= 1)
+        return GuiResources(static_cast<DWORD>(Number(a[0])));
     return 2;
 }

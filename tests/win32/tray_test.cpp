@@ -1,0 +1,222 @@
+// The tray window and balloons in-process: the request records the shell receives, and a
+// main window's life from creation to teardown.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/balloon.h"
+#include "app/tray_window.h"
+#include "res/resource.h"
+#include "settings/settings.h"
+
+namespace {
+
+TEST(BalloonRequest, FillsTheModifyRecordAndCutsLongTexts) {
+    HWND owner = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234));
+    NOTIFYICONDATAW request =
+        MakeBalloonRequest(owner, TrayIconGuid, L"Opening selection", L"Selvane", 500);
+    EXPECT_EQ(request.cbSize, sizeof(NOTIFYICONDATAW));
+    EXPECT_EQ(request.hWnd, owner);
+    EXPECT_EQ(request.uID, 0u);
+    EXPECT_EQ(request.uFlags, static_cast<UINT>(NIF_INFO | NIF_GUID));
+    EXPECT_EQ(request.dwInfoFlags, static_cast<DWORD>(NIIF_USER | NIIF_LARGE_ICON));
+    EXPECT_EQ(request.uTimeout, 500u);
+    EXPECT_TRUE(IsEqualGUID(request.guidItem, TrayIconGuid));
+    EXPECT_STREQ(request.szInfo, L"Opening selection");
+    EXPECT_STREQ(request.szInfoTitle, L"Selvane");
+    EXPECT_EQ(request.hIcon, nullptr);
+    EXPECT_EQ(request.hBalloonIcon, nullptr);
+    EXPECT_EQ(request.szTip[0], L'\0');
+
+    // Longer than the fields: cut with the NUL inside, nothing after them overwritten.
+    std::wstring title(100, L'T'), text(400, L'x');
+    request = MakeBalloonRequest(owner, TrayIconGuid, text.c_str(), title.c_str(), 1);
+    EXPECT_EQ(std::wstring(request.szInfoTitle), std::wstring(63, L'T'));
+    EXPECT_EQ(std::wstring(request.szInfo), std::wstring(255, L'x'));
+    EXPECT_EQ(request.dwInfoFlags, static_cast<DWORD>(NIIF_USER | NIIF_LARGE_ICON));
+    EXPECT_EQ(request.uTimeout, 1u);
+    EXPECT_TRUE(IsEqualGUID(request.guidItem, TrayIconGuid));
+
+    // Exactly the field's room is kept whole; no text at all gives an empty field.
+    std::wstring fits(63, L'f');
+    request = MakeBalloonRequest(owner, TrayIconGuid, nullptr, fits.c_str(), 1);
+    EXPECT_EQ(std::wstring(request.szInfoTitle), fits);
+    EXPECT_EQ(request.szInfo[0], L'\0');
+}
+
+TEST(CopyBounded, NeverWritesPastTheField) {
+    wchar_t field[4] = {L'a', L'b', L'c', L'd'};
+    wchar_t guard = L'g';
+    CopyBounded(field, 1, L"xyz");
+    EXPECT_EQ(field[0], L'\0');
+    EXPECT_EQ(field[1], L'b');
+    CopyBounded(field, 4, L"wxyz");
+    EXPECT_STREQ(field, L"wxy");
+    CopyBounded(field, 0, L"q");  // no room at all: untouched
+    EXPECT_STREQ(field, L"wxy");
+    EXPECT_EQ(guard, L'g');
+}
+
+// A main window created in this process, with settings under a key of this test's own.
+class TrayWindowLife : public ::testing::Test {
+protected:
+    static constexpr const char* kKey = "Software\\SelvaneTests\\tray";
+    // CTRL+ALT+SHIFT+F9: clashes with nothing else the tests register.
+    static constexpr UINT kModifiers = MOD_CONTROL | MOD_ALT | MOD_SHIFT;
+    static constexpr UINT kKeyCode = VK_F9;
+
+    void SetUp() override {
+        RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
+        SettingsKeyPath = kKey;
+        ASSERT_TRUE(WriteSetting("FirstLaunch", false));
+        ASSERT_TRUE(WriteSetting("OpenSelectionHotkey", kKeyCode));
+        ASSERT_TRUE(WriteSetting("OpenSelectionHotkeyModifier", kModifiers));
+        m_tray = new CTrayWindow();
+        EXPECT_EQ(SettingsKeyPath, "Software\\Selvane");
+        SettingsKeyPath = kKey;
+        ASSERT_TRUE(m_tray->Create());
+    }
+
+    void TearDown() override {
+        if (IsWindow(m_tray->m_hWnd)) DestroyWindow(m_tray->m_hWnd);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        delete m_tray;
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\SelvaneTests");
+        SettingsKeyPath = "Software\\Selvane";
+    }
+
+    static bool HotkeyFree() {
+        if (!RegisterHotKey(nullptr, 77, kModifiers, kKeyCode)) return false;
+        UnregisterHotKey(nullptr, 77);
+        return true;
+    }
+
+    bool IconKnownToShell() {
+        NOTIFYICONDATAW probe = {};
+        probe.cbSize = sizeof(probe);
+        probe.hWnd = m_tray->m_hWnd;
+        probe.uFlags = NIF_GUID;
+        probe.guidItem = TrayIconGuid;
+        return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
+    }
+
+    bool TakePosted(UINT message) {
+        MSG msg;
+        return PeekMessageW(&msg, m_tray->m_hWnd, message, message, PM_REMOVE) != FALSE;
+    }
+
+    CTrayWindow* m_tray = nullptr;
+};
+
+TEST_F(TrayWindowLife, CreationSetsUpHiddenWindowHotkeyIconAndMenu) {
+    HWND hwnd = m_tray->m_hWnd;
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+    wchar_t text[64] = {};
+    GetClassNameW(hwnd, text, 64);
+    EXPECT_STREQ(text, L"Selvane");
+    GetWindowTextW(hwnd, text, 64);
+    EXPECT_STREQ(text, L"Selvane");
+    EXPECT_EQ(reinterpret_cast<CTrayWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)), m_tray);
+
+    EXPECT_TRUE(m_tray->m_hotkeyRegistered);
+    EXPECT_FALSE(HotkeyFree());
+    EXPECT_NE(m_tray->m_popupMenu, nullptr);
+    EXPECT_EQ(GetMenuItemID(GetSubMenu(m_tray->m_popupMenu, 0), 0), static_cast<UINT>(IDM_OPTIONS));
+    EXPECT_EQ(GetMenuItemID(GetSubMenu(m_tray->m_popupMenu, 0), 1), static_cast<UINT>(IDM_QUIT));
+    EXPECT_NE(m_tray->m_optionDialog, nullptr);
+    EXPECT_EQ(m_tray->m_trayCallbackMessage, RegisterWindowMessageA("NotifyIcon"));
+
+    ASSERT_TRUE(m_tray->m_iconAdded);
+    const NOTIFYICONDATAW& icon = m_tray->m_notifyIconData;
+    EXPECT_EQ(icon.cbSize, sizeof(NOTIFYICONDATAW));
+    EXPECT_EQ(icon.hWnd, hwnd);
+    EXPECT_EQ(icon.uID, 0u);
+    EXPECT_EQ(icon.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_GUID));
+    EXPECT_EQ(icon.uCallbackMessage, m_tray->m_trayCallbackMessage);
+    EXPECT_NE(icon.hIcon, nullptr);
+    EXPECT_STREQ(icon.szTip, L"Selvane Tray Icon");
+    EXPECT_EQ(icon.uVersion, 4u);
+    EXPECT_TRUE(IsEqualGUID(icon.guidItem, TrayIconGuid));
+    EXPECT_EQ(icon.szInfo[0], L'\0');
+    EXPECT_TRUE(IconKnownToShell());
+}
+
+HWND g_foregroundDuringMenu;
+
+// Closes the tray menu from inside its loop, which dispatches the thread's timers.
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR, DWORD) {
+    g_foregroundDuringMenu = GetForegroundWindow();
+    EndMenu();
+}
+
+TEST_F(TrayWindowLife, RightButtonMenuIsOwnedByForegroundMainWindowAndClosedCleanly) {
+    g_foregroundDuringMenu = nullptr;
+    UINT_PTR timer = SetTimer(nullptr, 0, 200, &CloseMenu);
+    SendMessageW(m_tray->m_hWnd, m_tray->m_trayCallbackMessage, 0, WM_RBUTTONUP);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(g_foregroundDuringMenu, m_tray->m_hWnd);
+    EXPECT_TRUE(TakePosted(WM_NULL)) << "no WM_NULL after the menu";
+
+    // Other notifications of the icon open nothing and post nothing.
+    for (LPARAM notification : {WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_MOUSEMOVE, WM_RBUTTONDOWN}) {
+        EXPECT_EQ(SendMessageW(m_tray->m_hWnd, m_tray->m_trayCallbackMessage, 0, notification), 0);
+    }
+    EXPECT_FALSE(TakePosted(WM_NULL));
+}
+
+TEST_F(TrayWindowLife, TaskbarCreatedAddsTheLostIconAgain) {
+    ASSERT_TRUE(IconKnownToShell());
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &m_tray->m_notifyIconData));
+    EXPECT_FALSE(IconKnownToShell());
+    EXPECT_EQ(SendMessageW(m_tray->m_hWnd, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0), 0);
+    EXPECT_TRUE(IconKnownToShell());
+}
+
+TEST_F(TrayWindowLife, CommandsAndHotkeyIdsThatDoNothing) {
+    HWND hwnd = m_tray->m_hWnd;
+    EXPECT_EQ(SendMessageW(hwnd, WM_COMMAND, IDM_ABOUT, 0), 0);
+    EXPECT_EQ(SendMessageW(hwnd, WM_HOTKEY, 3, MAKELPARAM(kModifiers, kKeyCode)), 0);
+    EXPECT_EQ(SendMessageW(hwnd, WM_COMMAND, 4242, 0), 0);
+    EXPECT_TRUE(IsWindow(hwnd));
+    EXPECT_TRUE(m_tray->m_hotkeyRegistered);
+    EXPECT_FALSE(TakePosted(WM_QUIT));
+}
+
+TEST_F(TrayWindowLife, TeardownReleasesEverythingAndPostsQuitZero) {
+    // Run the teardown with the window still alive, so that the shell's answer about the
+    // icon concerns the delete request and not a vanished owner.
+    EXPECT_EQ(m_tray->WindowProc(WM_DESTROY, 0, 0), 0);
+    EXPECT_EQ(m_tray->m_optionDialog, nullptr);
+    EXPECT_FALSE(m_tray->m_hotkeyRegistered);
+    EXPECT_TRUE(HotkeyFree());
+    EXPECT_FALSE(IconKnownToShell());
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 0u);
+}
+
+TEST_F(TrayWindowLife, QuitAndExitBothDestroyTheMainWindow) {
+    for (WPARAM command : {IDM_QUIT, IDM_EXIT}) {
+        HWND hwnd = m_tray->m_hWnd;
+        EXPECT_EQ(SendMessageW(hwnd, WM_COMMAND, command, 0), 0);
+        EXPECT_FALSE(IsWindow(hwnd));
+        EXPECT_TRUE(HotkeyFree());
+        MSG msg;
+        EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+        if (command == IDM_QUIT) {
+            // A fresh window for the second command.
+            delete m_tray;
+            m_tray = new CTrayWindow();
+            SettingsKeyPath = kKey;
+            ASSERT_TRUE(m_tray->Create());
+        }
+    }
+}
+
+}  // namespace
