@@ -4,8 +4,8 @@ restart and the way out."""
 
 import unittest
 
-from harness import (CMD_ABOUT, CMD_EXIT, CMD_OPTIONS, CMD_QUIT, SETTINGS_KEY, WM_COMMAND,
-                     WM_HOTKEY, SelvaneTestCase)
+from harness import (CMD_ABOUT, CMD_EXIT, CMD_QUIT, SELVANE_EXE, SETTINGS_KEY, WM_COMMAND,
+                     WM_HOTKEY, SelvaneTestCase, win_path)
 
 SECOND_COPY_TEXT = "Another instance of the application is running."
 
@@ -21,6 +21,23 @@ class StartAndQuit(SelvaneTestCase):
         # No warning box came with a normal start.
         self.assertIsNone(self.desk.message_box("Selvane", wait_ms=0))
         self.assertTrue(app.running())
+
+    def test_arguments_and_maximised_start_change_nothing(self):
+        # start.exe asks for a maximised window and passes arguments on; /wait gives us
+        # the program's exit code.
+        starter = self.desk.spawn("start", "/max", "/wait", win_path(SELVANE_EXE), "/options",
+                                  "C:\\windows")
+        try:
+            found = self.desk.find_window("Selvane", "Selvane", wait_ms=20000)
+            self.assertIsNotNone(found)
+            self.assertFalse(found[2], "the main window was shown")
+            self.assertTrue(self.desk.icon_present())
+            self.assertIsNone(self.desk.message_box("Selvane", wait_ms=0))
+            self.desk.post(WM_COMMAND, CMD_QUIT)
+            self.assertEqual(starter.wait(timeout=20), 0)
+        finally:
+            if starter.poll() is None:
+                starter.kill()
 
     def test_stored_hotkey_is_the_one_registered(self):
         # ALT+SHIFT+K instead of the default.
