@@ -1,0 +1,275 @@
+#!/usr/bin/env python3
+"""Measures Selvane under Wine on Xvfb against a minimal tray program and writes a table.
+
+Usage: bench.py X64_BUILD I686_BUILD WINE_ROOT OUTPUT_MD [--quick]
+Run through scripts/bench.sh, which builds both configurations first.
+"""
+import datetime
+import os
+import platform
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+X64, I686, WINE_ROOT, OUT_MD = sys.argv[1:5]
+QUICK = "--quick" in sys.argv
+TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+SELVANE = ("Selvane", "Selvane")
+MINIMAL = ("SelvaneBenchMinimal", "SelvaneBenchMinimal")
+IDLE_SECONDS = 5 if QUICK else 30
+STARTUP_ROUNDS = 3 if QUICK else 9
+IDLE_RUNS = 1 if QUICK else 3
+CLK_TCK = os.sysconf("SC_CLK_TCK")
+
+
+def wine_env():
+    """Environment of the bench's own Wine prefix and display (see cmake/wine-env.sh)."""
+    script = (f'. "{TOP}/cmake/wine-env.sh"; selvane_wine_env "{WINE_ROOT}" >/dev/null; '
+              'env -0')
+    raw = subprocess.run(["bash", "-c", script], check=True, capture_output=True).stdout
+    env = dict(item.split("=", 1) for item in raw.decode().split("\0") if "=" in item)
+    return env
+
+
+ENV = wine_env()
+WINE = ENV["SELVANE_WINE"]
+
+
+def wine(*args, check=True, timeout=600):
+    result = subprocess.run([WINE, *args], env=ENV, capture_output=True, text=True,
+                            timeout=timeout)
+    if check and result.returncode != 0:
+        raise RuntimeError(f"{args[0]} failed ({result.returncode}): {result.stderr.strip()}")
+    return result.stdout
+
+
+def ctl(*args, check=True):
+    return wine(os.path.join(X64, "bench", "bench_ctl.exe"), *args, check=check)
+
+
+def values(text, key):
+    """All "key label value" or "key value" lines of a bench program's output."""
+    out = {}
+    for line in text.splitlines():
+        parts = line.split()
+        if parts and parts[0] == key:
+            label = parts[1] if len(parts) > 2 else ""
+            out.setdefault(label, []).append(float(parts[-1].split("=")[-1]))
+    return out
+
+
+def start(exe):
+    return subprocess.Popen([WINE, exe], env=ENV, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+
+
+def linux_pid(exe_name):
+    """The Linux process of a Windows program of this prefix (Wine names it by its path)."""
+    prefix = ENV["WINEPREFIX"]
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                argv0 = f.read().split(b"\0")[0].decode(errors="replace")
+            with open(f"/proc/{entry}/environ", "rb") as f:
+                environ = f.read().split(b"\0")
+            exe = os.readlink(f"/proc/{entry}/exe")
+        except OSError:
+            continue
+        if ("/wine" in exe and argv0.lower().endswith(exe_name.lower())
+                and f"WINEPREFIX={prefix}".encode() in environ):
+            return int(entry)
+    return None
+
+
+def cpu_ticks(pid):
+    """utime + stime of every thread of the process, in clock ticks."""
+    total = 0
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{tid}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        total += int(fields[11]) + int(fields[12])
+    return total
+
+
+def thread_count(pid):
+    return len(os.listdir(f"/proc/{pid}/task"))
+
+
+def set_first_launch_done():
+    wine("reg", "add", r"HKCU\Software\Selvane", "/v", "FirstLaunch", "/d", "0", "/f")
+
+
+def measure_idle():
+    """CPU ticks over IDLE_SECONDS of Selvane (after one options cycle) and of the minimal
+    program, both idle at the same time."""
+    selvane_ticks, minimal_ticks, threads = [], [], []
+    for _ in range(IDLE_RUNS):
+        procs = [start(os.path.join(X64, "bin", "Selvane.exe")),
+                 start(os.path.join(X64, "bench", "bench_minimal_tray.exe"))]
+        try:
+            ctl("wait-icon", *SELVANE, "30000")
+            ctl("wait-icon", *MINIMAL, "30000")
+            ctl("options-cycle", *SELVANE)
+            time.sleep(2)
+            pids = [linux_pid("Selvane.exe"), linux_pid("bench_minimal_tray.exe")]
+            if None in pids:
+                raise RuntimeError("cannot find the Linux processes")
+            before = [cpu_ticks(p) for p in pids]
+            time.sleep(IDLE_SECONDS)
+            after = [cpu_ticks(p) for p in pids]
+            selvane_ticks.append(after[0] - before[0])
+            minimal_ticks.append(after[1] - before[1])
+            threads.append(thread_count(pids[0]))
+        finally:
+            ctl("quit", *SELVANE, check=False)
+            ctl("quit", *MINIMAL, check=False)
+            for p in procs:
+                try:
+                    p.wait(timeout=20)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+    return selvane_ticks, minimal_ticks, threads
+
+
+def stripped_size(path, strip):
+    with tempfile.TemporaryDirectory() as tmp:
+        out = os.path.join(tmp, "s.exe")
+        subprocess.run([strip, "-o", out, path], check=True)
+        return os.path.getsize(out)
+
+
+def main():
+    set_first_launch_done()
+    # Make sure the shell's tray runs before anything is timed.
+    ctl("wait-icon", "Shell_TrayWnd", "", "1", check=False)
+
+    print("bench: start-up and memory ...", flush=True)
+    out = ctl("startup", str(STARTUP_ROUNDS), "1000",
+              "selvane", os.path.join(X64, "bin", "Selvane.exe"), *SELVANE,
+              "minimal", os.path.join(X64, "bench", "bench_minimal_tray.exe"), *MINIMAL)
+    startup = values(out, "startup_ms")
+    memory = values(out, "working_set_kb")
+
+    print(f"bench: idle for {IDLE_RUNS} x {IDLE_SECONDS} s ...", flush=True)
+    idle_selvane, idle_minimal, threads = measure_idle()
+
+    print("bench: open-selection command ...", flush=True)
+    runs = ("5", "3") if QUICK else ("15", "7")
+    osb = wine(os.path.join(X64, "bench", "bench_open_selection.exe"), *runs)
+
+    def one(key, label=""):
+        return values(osb, key)[label][0]
+
+    strip_i686 = "i686-w64-mingw32-strip"
+    sizes = {}
+    for name, path in (("Selvane.exe", os.path.join(I686, "bin", "Selvane.exe")),
+                       ("minimal", os.path.join(I686, "bench", "bench_minimal_tray.exe"))):
+        sizes[name] = (os.path.getsize(path), stripped_size(path, strip_i686))
+
+    s_start = statistics.median(startup["selvane"])
+    m_start = statistics.median(startup["minimal"])
+    s_mem = statistics.median(memory["selvane"])
+    m_mem = statistics.median(memory["minimal"])
+    memcpy = one("memcpy_2x_ms")
+    fresh = one("memcpy_fresh_2x_ms")
+    small = one("overhead_ms", "small")
+    large = one("overhead_ms", "large")
+
+    def verdict(ok):
+        return "met" if ok else "MISSED"
+
+    rows = [
+        ("Idle CPU, 30 s after an options cycle (median)",
+         f"{statistics.median(idle_selvane):g} ticks (runs {idle_selvane})",
+         f"minimal: {statistics.median(idle_minimal):g} ticks", "0 ticks",
+         verdict(statistics.median(idle_selvane) == 0)),
+        ("Open selection, small clipboard: time - 600 ms",
+         f"{small:.1f} ms", f"pauses measured: {one('sleep_4x150_ms'):.1f} ms", "<= 5 ms",
+         verdict(small <= 5)),
+        ("Open selection, 32 MB CF_DIB: time - 600 ms",
+         f"{large:.0f} ms ({large / memcpy:.0f}x)",
+         f"2x memcpy {memcpy:.1f} ms; 2x fresh block + copy {fresh:.0f} ms",
+         "<= 2x memcpy", verdict(large <= 2 * memcpy)),
+        ("Start-up to tray icon (median)",
+         f"{s_start:.0f} ms ({s_start / m_start:.2f}x)", f"minimal: {m_start:.0f} ms",
+         "<= 1.3x", verdict(s_start <= 1.3 * m_start)),
+        ("Resident memory 1 s after start (median)",
+         f"{s_mem / 1024:.1f} MB ({s_mem / m_mem:.2f}x)", f"minimal: {m_mem / 1024:.1f} MB",
+         "(reported)", ""),
+        ("Selvane.exe i686 static, unstripped / stripped",
+         f"{sizes['Selvane.exe'][0] / 1024:.0f} KB / {sizes['Selvane.exe'][1] / 1024:.0f} KB",
+         f"minimal: {sizes['minimal'][0] / 1024:.0f} KB / {sizes['minimal'][1] / 1024:.0f} KB",
+         "(reported)", ""),
+    ]
+    detail = [line for line in osb.splitlines()
+              if line.split()[0] in ("format", "save_ms", "read_ms", "restore_ms", "snapshot",
+                                     "call_ms", "set_clipboard_data_dib_ms",
+                                     "open_selection_ms")]
+
+    header = ("Measure", "Selvane", "Baseline (same run)", "Target", "")
+    widths = [max(len(str(r[i])) for r in rows + [header]) for i in range(5)]
+
+    def line(r):
+        return " | ".join(str(c).ljust(w) for c, w in zip(r, widths)).rstrip()
+
+    print()
+    print(line(header))
+    print("-+-".join("-" * w for w in widths))
+    for r in rows:
+        print(line(r))
+    print()
+    print("start-up runs (ms): selvane", startup["selvane"], "minimal", startup["minimal"])
+    print("Selvane threads while idle:", threads)
+    print("\n".join(detail))
+
+    now = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
+    cpu = "unknown CPU"
+    try:
+        with open("/proc/cpuinfo") as f:
+            cpu = re.search(r"model name\s*:\s*(.*)", f.read()).group(1)
+    except (OSError, AttributeError):
+        pass
+    load = open("/proc/loadavg").read().split()[:3]
+    wine_version = subprocess.run([WINE, "--version"], capture_output=True,
+                                  text=True).stdout.strip()
+    md = [
+        "# Performance",
+        "",
+        "Measured by `scripts/bench.sh`" + (" --quick" if QUICK else "") +
+        f" on {now}.",
+        "",
+        f"Machine: {platform.node()}, {os.cpu_count()} CPUs ({cpu}), Linux "
+        f"{platform.release()}, {wine_version} on Xvfb; load average at the end "
+        f"{' '.join(load)}.",
+        "",
+        "Run-time figures are for the x86_64 build (this machine cannot run 32-bit Windows "
+        "programs under Wine); sizes are for the i686 product, statically linked. Times are "
+        "medians of several runs; each baseline was measured in the same run.",
+        "",
+        "| " + " | ".join(header[:4]) + " | Verdict |",
+        "|---|---|---|---|---|",
+    ]
+    md += ["| " + " | ".join(str(c) for c in r) + " |" for r in rows]
+    md += ["", "Start-up runs (ms): Selvane " + ", ".join(f"{v:.0f}" for v in startup["selvane"])
+           + "; minimal " + ", ".join(f"{v:.0f}" for v in startup["minimal"]) + ".", "",
+           "Details of the open-selection runs (per step medians, clipboard formats):", "",
+           "```"] + detail + ["```", ""]
+    notes = os.path.join(TOP, "bench", "NOTES.md")
+    if os.path.exists(notes):
+        md += [open(notes).read().rstrip(), ""]
+    with open(OUT_MD, "w") as f:
+        f.write("\n".join(md))
+    print(f"\nbench: wrote {OUT_MD}")
+
+
+if __name__ == "__main__":
+    main()

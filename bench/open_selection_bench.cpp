@@ -1,0 +1,292 @@
+// Times CTrayWindow::OpenSelection in-process: the whole command with a small clipboard
+// and with a 32 MB device-independent bitmap on it, against the fixed pauses it must
+// take and against a plain memcpy of the same bytes. Also times the capture's steps and
+// lists what the clipboard offers for the bitmap, to show where the time goes.
+#include <windows.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+#include <urlmon.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/balloon.h"
+#include "app/tray_window.h"
+#include "opener/clipboard.h"
+#include "settings/settings.h"
+
+namespace {
+
+// The fixed pauses of one run: four key events with 150 ms after each.
+constexpr double kPausesMs = 4 * 150.0;
+// 4096 x 2048 pixels at 32 bits: 32 MiB of pixels behind the header.
+constexpr LONG kDibWidth = 4096;
+constexpr LONG kDibHeight = 2048;
+// Names nothing on disk and carries a drive: the command ends with its not-found balloon,
+// so nothing is started and every run takes the same path.
+const wchar_t kMissingPath[] = L"C:\\selvane-bench\\missing\\nothing-here.txt";
+
+double NowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+HGLOBAL BlockOf(const void* bytes, size_t size) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!block) return nullptr;
+    void* address = GlobalLock(block);
+    if (!address) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    std::memcpy(address, bytes, size);
+    GlobalUnlock(block);
+    return block;
+}
+
+std::vector<unsigned char> MakeDib() {
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof(header);
+    header.biWidth = kDibWidth;
+    header.biHeight = kDibHeight;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = static_cast<DWORD>(kDibWidth * kDibHeight * 4);
+    std::vector<unsigned char> dib(sizeof(header) + header.biSizeImage);
+    std::memcpy(dib.data(), &header, sizeof(header));
+    for (size_t i = sizeof(header); i < dib.size(); ++i) {
+        dib[i] = static_cast<unsigned char>(i * 131u >> 3);
+    }
+    return dib;
+}
+
+// Time of the last SetClipboardData of the bitmap: what handing 32 MB to the clipboard
+// costs by itself.
+double g_lastPutMs = 0;
+
+// Puts the text (and the bitmap, when given) on the clipboard as a copying program would,
+// then lets clipboard listeners (Wine's X11 bridge) finish reacting to the change: a
+// user's copy happened long before the hotkey.
+bool FillClipboard(const std::vector<unsigned char>* dib) {
+    if (!OpenClipboard(nullptr)) return false;
+    EmptyClipboard();
+    bool ok = true;
+    HGLOBAL text = BlockOf(kMissingPath, sizeof(kMissingPath));
+    if (!text || !SetClipboardData(CF_UNICODETEXT, text)) ok = false;
+    if (dib) {
+        HGLOBAL bits = BlockOf(dib->data(), dib->size());
+        double t0 = NowMs();
+        if (!bits || !SetClipboardData(CF_DIB, bits)) ok = false;
+        g_lastPutMs = NowMs() - t0;
+    }
+    CloseClipboard();
+    Sleep(300);
+    return ok;
+}
+
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+std::wstring FormatName(UINT format) {
+    static const struct {
+        UINT id;
+        const wchar_t* name;
+    } kStandard[] = {
+        {CF_TEXT, L"CF_TEXT"},   {CF_BITMAP, L"CF_BITMAP"},           {CF_OEMTEXT, L"CF_OEMTEXT"},
+        {CF_DIB, L"CF_DIB"},     {CF_UNICODETEXT, L"CF_UNICODETEXT"}, {CF_LOCALE, L"CF_LOCALE"},
+        {CF_DIBV5, L"CF_DIBV5"}, {CF_PALETTE, L"CF_PALETTE"}};
+    for (const auto& f : kStandard) {
+        if (f.id == format) return f.name;
+    }
+    wchar_t name[128] = L"";
+    if (GetClipboardFormatNameW(format, name, 128) > 0) return name;
+    return std::to_wstring(format);
+}
+
+// What the clipboard offers for the bitmap and what each format costs to fetch. The
+// formats not put there by FillClipboard are synthesised by the system on request.
+void DescribeClipboard(const char* label) {
+    if (!OpenClipboard(nullptr)) return;
+    for (UINT format = EnumClipboardFormats(0); format; format = EnumClipboardFormats(format)) {
+        double t0 = NowMs();
+        HANDLE handle = GetClipboardData(format);
+        double t1 = NowMs();
+        unsigned long long size = 0;
+        if (handle && format != CF_BITMAP && format != CF_PALETTE) size = GlobalSize(handle);
+        wprintf(L"format %hs %ls bytes=%llu fetch_ms=%.2f\n", label, FormatName(format).c_str(),
+                size, t1 - t0);
+    }
+    CloseClipboard();
+}
+
+struct Case {
+    const char* label;
+    const std::vector<unsigned char>* dib;
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    int smallRuns = argc > 1 ? _wtoi(argv[1]) : 15;
+    int largeRuns = argc > 2 ? _wtoi(argv[2]) : 7;
+
+    // The icon cannot be added before the shell's tray exists (Wine starts it on demand).
+    for (int i = 0; i < 1000 && !FindWindowW(L"Shell_TrayWnd", nullptr); ++i) Sleep(10);
+
+    CTrayWindow tray;
+    // No options window on this object's start: the bench's own prefix is always "new".
+    WriteSetting(std::string("FirstLaunch"), false);
+    if (!tray.Create()) {
+        fwprintf(stderr, L"cannot create the tray window\n");
+        return 1;
+    }
+    PumpMessages();
+
+    const std::vector<unsigned char> dib = MakeDib();
+    const size_t dibBytes = dib.size();
+
+    // The pauses alone, as this system keeps them.
+    std::vector<double> pauses;
+    for (int i = 0; i < 5; ++i) {
+        double t0 = NowMs();
+        for (int k = 0; k < 4; ++k) Sleep(150);
+        pauses.push_back(NowMs() - t0);
+    }
+    const double pausesMs = Median(pauses);
+    wprintf(L"sleep_4x150_ms %.2f\n", pausesMs);
+    fflush(stdout);
+
+    // The copies the capture must make: the bitmap saved once and put back once.
+    std::vector<unsigned char> a(dib), b(dibBytes), c(dibBytes);
+    std::vector<double> memcpys;
+    for (int i = 0; i < 9; ++i) {
+        double t0 = NowMs();
+        std::memcpy(b.data(), a.data(), dibBytes);
+        std::memcpy(c.data(), b.data(), dibBytes);
+        memcpys.push_back(NowMs() - t0);
+    }
+    const double memcpyMs = Median(memcpys);
+    wprintf(L"memcpy_2x_ms %.2f bytes=%llu\n", memcpyMs, static_cast<unsigned long long>(dibBytes));
+    // The same with fresh global blocks, as a snapshot and a restore allocate them.
+    std::vector<double> fresh;
+    for (int i = 0; i < 9; ++i) {
+        double t0 = NowMs();
+        for (int k = 0; k < 2; ++k) {
+            HGLOBAL block = BlockOf(a.data(), dibBytes);
+            GlobalFree(block);
+        }
+        fresh.push_back(NowMs() - t0);
+    }
+    wprintf(L"memcpy_fresh_2x_ms %.2f\n", Median(fresh));
+
+    // The system calls of the decision and the balloon, for the text the runs use.
+    {
+        std::vector<double> canon, attrs, url, balloon;
+        for (int i = 0; i < 9; ++i) {
+            wchar_t buffer[MAX_PATH];
+            double t0 = NowMs();
+            PathCanonicalizeW(buffer, kMissingPath);
+            double t1 = NowMs();
+            GetFileAttributesW(kMissingPath);
+            double t2 = NowMs();
+            IsValidURL(nullptr, kMissingPath, 0);
+            double t3 = NowMs();
+            ShowBalloon(tray.m_hWnd, TrayIconGuid, L"bench", L"Selvane", 500);
+            double t4 = NowMs();
+            canon.push_back(t1 - t0);
+            attrs.push_back(t2 - t1);
+            url.push_back(t3 - t2);
+            balloon.push_back(t4 - t3);
+            PumpMessages();
+        }
+        wprintf(L"call_ms PathCanonicalizeW %.3f\ncall_ms GetFileAttributesW %.3f\n", Median(canon),
+                Median(attrs));
+        wprintf(L"call_ms IsValidURL %.3f\ncall_ms ShowBalloon %.3f\n", Median(url),
+                Median(balloon));
+    }
+    fflush(stdout);
+
+    const Case cases[] = {{"small", nullptr}, {"large", &dib}};
+    for (const Case& c : cases) {
+        int runs = c.dib ? largeRuns : smallRuns;
+        if (!FillClipboard(c.dib)) {
+            fwprintf(stderr, L"cannot fill the clipboard\n");
+            return 1;
+        }
+        DescribeClipboard(c.label);
+
+        std::vector<double> whole, save, read, restore, put;
+        size_t savedBytes = 0, savedObjects = 0, savedFormats = 0;
+        for (int i = 0; i < runs; ++i) {
+            // The capture's steps one by one (without the keystroke and its pauses).
+            FillClipboard(c.dib);
+            put.push_back(g_lastPutMs);
+            ClipboardSnapshot snapshot;
+            double t0 = NowMs();
+            bool saved = SaveClipboard(snapshot);
+            double t1 = NowMs();
+            std::wstring text;
+            GetClipboardText(text);
+            double t2 = NowMs();
+            RestoreClipboard(snapshot);
+            double t3 = NowMs();
+            if (!saved || text != kMissingPath) {
+                fwprintf(stderr, L"capture did not see the clipboard\n");
+                return 1;
+            }
+            save.push_back(t1 - t0);
+            read.push_back(t2 - t1);
+            restore.push_back(t3 - t2);
+            savedBytes = savedObjects = 0;
+            savedFormats = snapshot.entries.size();
+            for (const ClipboardEntry& e : snapshot.entries) {
+                savedBytes += e.data.size();
+                if (e.object) ++savedObjects;
+            }
+
+            // The whole command.
+            FillClipboard(c.dib);
+            PumpMessages();
+            double w0 = NowMs();
+            tray.OpenSelection();
+            whole.push_back(NowMs() - w0);
+            PumpMessages();
+        }
+        const double wholeMs = Median(whole);
+        wprintf(L"open_selection_ms %hs %.2f\n", c.label, wholeMs);
+        wprintf(L"overhead_ms %hs %.2f\n", c.label, wholeMs - kPausesMs);
+        wprintf(L"overhead_net_of_measured_pauses_ms %hs %.2f\n", c.label, wholeMs - pausesMs);
+        wprintf(L"save_ms %hs %.2f\nread_ms %hs %.2f\nrestore_ms %hs %.2f\n", c.label, Median(save),
+                c.label, Median(read), c.label, Median(restore));
+        if (c.dib) wprintf(L"set_clipboard_data_dib_ms %.2f\n", Median(put));
+        wprintf(L"snapshot %hs formats=%zu bytes=%zu objects=%zu\n", c.label, savedFormats,
+                savedBytes, savedObjects);
+        fflush(stdout);
+    }
+    DestroyWindow(tray.m_hWnd);
+    PumpMessages();
+    return 0;
+}
