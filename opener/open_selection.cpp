@@ -29,10 +29,16 @@ constexpr UINT kBalloonTimeoutMs = 500;
 class CWin32OpenPlatform : public COpenPlatform {
 public:
     bool Canonicalize(wchar_t* buffer, const wchar_t* path) override {
-        // PathCanonicalizeW is told nothing of the buffer's size: a text that cannot fit
-        // MAX_PATH is not handed to it at all.
+        // PathCanonicalizeW is told nothing of the buffer's size, and some versions (Wine's
+        // among them) write a result as long as the input. A text that cannot fit MAX_PATH
+        // is not handed to it at all, and the result lands in a buffer with room to spare.
         if (wcslen(path) >= MAX_PATH) return false;
-        return PathCanonicalizeW(buffer, path) != FALSE;
+        wchar_t scratch[MAX_PATH + 16] = {};
+        if (!PathCanonicalizeW(scratch, path)) return false;
+        const size_t length = wcsnlen(scratch, ARRAYSIZE(scratch));
+        if (length >= MAX_PATH) return false;
+        wmemcpy(buffer, scratch, length + 1);
+        return true;
     }
 
     std::uint32_t FileAttributes(const wchar_t* path) override { return GetFileAttributesW(path); }

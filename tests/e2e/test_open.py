@@ -147,6 +147,17 @@ class OpenSelection(SelvaneTestCase):
         self.assert_nothing_opened(wait_s=0)
         self.assert_clipboard_restored(selection)
 
+    def test_path_far_longer_than_max_path_is_not_found_safely(self):
+        # Wine's PathCanonicalizeW writes a result as long as its input, whatever the
+        # buffer; this one would run 1,700 characters past a MAX_PATH buffer.
+        app = self.start()
+        selection = "Z:\\" + "long\\" * 400
+        self.press_hotkey_on(selection)
+        self.assert_balloon(NOT_FOUND)
+        self.assert_nothing_opened(wait_s=0)
+        self.assertTrue(app.running())
+        self.assert_clipboard_restored(selection)
+
     def test_switched_off_balloon_hides_success_but_not_failure(self):
         self.desk.reset_settings(ShowBalloonOnShortcutPressed="0")
         self.start()
