@@ -8,6 +8,10 @@ Paths come from the environment that CTest sets (tests/e2e/CMakeLists.txt):
   E2E_ROOT      Wine root of the e2e tests: <build>/e2e-wine (display, prefixes, shots)
   SELVANE_SOURCE_DIR
 Run one module by hand from the build directory: `ctest -R e2e_tray -V`.
+All modules share one display and, unless they choose another PREFIX, one Wine prefix:
+end every program a test starts (Notepad, explorer windows) in its tearDown.
+Measured here: a probe call ~0.45 s; Selvane's main window ~0.6 s after start, its icon
+~0.2 s later; Wine takes ~2 s to delete the last icon of its tray, so an exit takes ~2.2 s.
 
 Writing a test module tests/e2e/test_<name>.py (CTest runs each file as one test):
 

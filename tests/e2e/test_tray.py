@@ -145,6 +145,7 @@ class AcceleratorInOptionsWindow(SelvaneTestCase):
         app = self.start()
         options = self.desk.find_window("#32770", "Selvane", wait_ms=10000)
         self.assertIsNotNone(options, "no options window at the first launch")
+        self.assertEqual(self.desk.reg_get(SETTINGS_KEY, "FirstLaunch"), "0")
         pid = options[1]
         before = sorted((w["cls"], w["title"], w["visible"]) for w in self.desk.windows()
                         if w["pid"] == pid)
