@@ -8,8 +8,8 @@
 #include "settings/settings.h"
 
 #if !defined(_WIN64)
-// The shell reads the record by its size: ours must be the full form with guidItem and
-// hBalloonIcon, or GUID-identified requests are refused.
+// The shell tells the record's versions apart by their size; identifying the icon by
+// GUID needs the full form, with guidItem and hBalloonIcon.
 static_assert(sizeof(NOTIFYICONDATAW) == 956, "full NOTIFYICONDATAW expected");
 #endif
 
