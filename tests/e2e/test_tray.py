@@ -49,13 +49,22 @@ class StartAndQuit(SelvaneTestCase):
         self.assertEqual(app.wait_exit(), 0)
         self.assertFalse(self.desk.hotkey_taken(5, 0x4B))
 
-    def test_real_right_click_menu_and_quit(self):
+    def test_real_right_click_menu_options_then_quit(self):
         app = self.start()
+        self.assertIsNone(self.desk.find_window("#32770", "Selvane"))
         self.desk.right_click_tray_icon()
         menu = self.desk.popup_menu()
         self.assertIsNotNone(menu, "no popup menu after a right click on the icon")
         left, top, right, bottom = menu["rect"]
         # Two items of equal height: "Options" above "Quit".
+        self.desk.click((left + right) // 2, top + (bottom - top) // 4)
+        options = self.desk.find_window("#32770", "Selvane", wait_ms=10000)
+        self.assertIsNotNone(options, "Options did not open the options window")
+        self.assertTrue(options[2])
+        self.desk.right_click_tray_icon()
+        menu = self.desk.popup_menu()
+        self.assertIsNotNone(menu, "no popup menu the second time")
+        left, top, right, bottom = menu["rect"]
         self.desk.click((left + right) // 2, top + 3 * (bottom - top) // 4)
         self.assertEqual(app.wait_exit(), 0)
         self.assertFalse(self.desk.icon_present(), "the icon outlived the program")

@@ -127,6 +127,7 @@ TEST_F(TrayWindowLife, CreationSetsUpHiddenWindowHotkeyIconAndMenu) {
     EXPECT_TRUE(m_tray->m_hotkeyRegistered);
     EXPECT_FALSE(HotkeyFree());
     EXPECT_NE(m_tray->m_popupMenu, nullptr);
+    EXPECT_EQ(GetMenuItemCount(GetSubMenu(m_tray->m_popupMenu, 0)), 2);
     EXPECT_EQ(GetMenuItemID(GetSubMenu(m_tray->m_popupMenu, 0), 0), static_cast<UINT>(IDM_OPTIONS));
     EXPECT_EQ(GetMenuItemID(GetSubMenu(m_tray->m_popupMenu, 0), 1), static_cast<UINT>(IDM_QUIT));
     EXPECT_NE(m_tray->m_optionDialog, nullptr);
