@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -270,6 +271,95 @@ int GdiSelfTest() {
     return before >= 0 && during == before + 10 && after == before ? 0 : 1;
 }
 
+// The clipboard, opened with a short retry: Wine's X11 bridge and other listeners hold
+// it for a moment after each change.
+bool OpenClipboardRetrying() {
+    for (int i = 0; i < 100; ++i) {
+        if (OpenClipboard(nullptr)) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+UINT FormatFromName(const wchar_t* name) {
+    if (iswdigit(name[0])) return static_cast<UINT>(_wtoi(name));
+    if (wcscmp(name, L"CF_UNICODETEXT") == 0) return CF_UNICODETEXT;
+    if (wcscmp(name, L"CF_DIB") == 0) return CF_DIB;
+    return RegisterClipboardFormatW(name);
+}
+
+std::wstring FormatLabel(UINT format) {
+    wchar_t name[128] = L"";
+    if (format >= 0xC000 && GetClipboardFormatNameW(format, name, 128) > 0) return name;
+    return std::to_wstring(format);
+}
+
+// clip-put {FORMAT HEX}...: empties the clipboard and puts these blocks on it, bytes
+// given in hexadecimal ("-" for none). FORMAT is a number, CF_UNICODETEXT, CF_DIB or the
+// name of a registered format.
+int ClipPut(int argc, wchar_t** argv) {
+    if (argc < 4 || argc % 2 != 0) return 2;
+    if (!OpenClipboardRetrying()) return 1;
+    EmptyClipboard();
+    bool ok = true;
+    for (int i = 2; i + 1 < argc; i += 2) {
+        std::wstring hex = wcscmp(argv[i + 1], L"-") == 0 ? L"" : argv[i + 1];
+        size_t size = hex.size() / 2;
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size ? size : 1);
+        unsigned char* bytes = block ? static_cast<unsigned char*>(GlobalLock(block)) : nullptr;
+        if (!bytes) {
+            ok = false;
+            break;
+        }
+        for (size_t k = 0; k < size; ++k) {
+            bytes[k] =
+                static_cast<unsigned char>(wcstoul(hex.substr(2 * k, 2).c_str(), nullptr, 16));
+        }
+        GlobalUnlock(block);
+        if (!SetClipboardData(FormatFromName(argv[i]), block)) {
+            GlobalFree(block);
+            ok = false;
+        }
+    }
+    CloseClipboard();
+    return ok ? 0 : 1;
+}
+
+// clip-dump: one line per format in enumeration order: its number (or registered name),
+// the block's size and an FNV-1a hash of its bytes; GDI formats give their object type.
+int ClipDump() {
+    if (!OpenClipboardRetrying()) return 1;
+    for (UINT format = EnumClipboardFormats(0); format; format = EnumClipboardFormats(format)) {
+        HANDLE handle = GetClipboardData(format);
+        std::wstring label = FormatLabel(format);
+        if (!handle) {
+            wprintf(L"%ls none\n", label.c_str());
+            continue;
+        }
+        if (format == CF_BITMAP || format == CF_PALETTE || format == CF_ENHMETAFILE) {
+            BITMAP bitmap = {};
+            if (format == CF_BITMAP && GetObjectW(handle, sizeof(bitmap), &bitmap)) {
+                wprintf(L"%ls bitmap %ldx%ld %u\n", label.c_str(), bitmap.bmWidth, bitmap.bmHeight,
+                        bitmap.bmBitsPixel);
+            } else {
+                wprintf(L"%ls object %lu\n", label.c_str(), GetObjectType(handle));
+            }
+            continue;
+        }
+        SIZE_T size = GlobalSize(handle);
+        const unsigned char* bytes = static_cast<const unsigned char*>(GlobalLock(handle));
+        unsigned long long hash = 1469598103934665603ull;
+        for (SIZE_T i = 0; bytes && i < size; ++i) {
+            hash = (hash ^ bytes[i]) * 1099511628211ull;
+        }
+        if (bytes) GlobalUnlock(handle);
+        wprintf(L"%ls size=%llu fnv=%016llx\n", label.c_str(),
+                static_cast<unsigned long long>(size), hash);
+    }
+    CloseClipboard();
+    return 0;
+}
+
 // wait-icon CLASS TITLE TIMEOUT_MS
 int WaitIcon(const wchar_t* cls, const wchar_t* title, DWORD timeout) {
     return WaitForIcon(cls, title, timeout) ? 0 : 1;
@@ -305,12 +395,14 @@ int wmain(int argc, wchar_t** argv) {
             return WaitIcon(argv[2], argv[3], static_cast<DWORD>(_wtoi(argv[4])));
         }
         if (cmd == L"gdi-selftest") return GdiSelfTest();
+        if (cmd == L"clip-put") return ClipPut(argc, argv);
+        if (cmd == L"clip-dump") return ClipDump();
         if (cmd == L"quit" && argc == 4) return Quit(argv[2], argv[3]);
     }
     fwprintf(stderr,
              L"usage: bench_ctl startup RUNS SETTLE_MS {LABEL EXE CLASS TITLE}...\n"
              L"       bench_ctl options-cycle|gui-resources|quit CLASS TITLE\n"
              L"       bench_ctl wait-icon CLASS TITLE TIMEOUT_MS\n"
-             L"       bench_ctl gdi-selftest\n");
+             L"       bench_ctl gdi-selftest | clip-dump | clip-put {FORMAT HEX}...\n");
     return 2;
 }
