@@ -6,8 +6,7 @@
 // object at WM_INITDIALOG and forwards every later message to DialogProc.
 class CBaseWindow {
 public:
-    static INT_PTR CALLBACK StaticDialogProc(HWND hwnd, UINT message, WPARAM wParam,
-                                             LPARAM lParam);
+    static INT_PTR CALLBACK StaticDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     virtual INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam) = 0;
 
     void Destroy();

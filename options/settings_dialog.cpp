@@ -80,6 +80,8 @@ void CSettingsDialog::ApplyHotkey() {
     const bool registered = m_owner != nullptr && m_owner->m_hotkeyRegistered;
     const bool stored =
         m_key == GetOpenSelectionHotkey() && m_modifiers == GetOpenSelectionHotkeyModifier();
+    // Usually the stored combination is the one in force; they differ after a failed
+    // store, and then either may need doing again.
     const bool inForce = registered && m_key == m_activeKey && m_modifiers == m_activeModifiers;
     if (stored && inForce) {
         EnableApply(false);
@@ -111,7 +113,7 @@ void CSettingsDialog::ApplyHotkey() {
         m_activeModifiers = m_modifiers;
     }
 
-    if (!SetOpenSelectionHotkey(m_key, m_modifiers)) {
+    if (!stored && !SetOpenSelectionHotkey(m_key, m_modifiers)) {
         MessageBoxW(m_hWnd, GetWstring(IDS_HOTKEY_SAVE_FAILED), GetWstring(IDS_CAPTION),
                     MB_ICONWARNING);
     }

@@ -30,8 +30,8 @@ TEST(RegjumpKey, AcceptsLongAndShortRootsInAnyCase) {
         const wchar_t* rootName;
         const wchar_t* subKey;
     } cases[] = {
-        {L"HKEY_CURRENT_USER\\Software\\Selvane", RegistryRoot::CurrentUser,
-         L"HKEY_CURRENT_USER", L"Software\\Selvane"},
+        {L"HKEY_CURRENT_USER\\Software\\Selvane", RegistryRoot::CurrentUser, L"HKEY_CURRENT_USER",
+         L"Software\\Selvane"},
         {L"hkcu\\Software\\Selvane", RegistryRoot::CurrentUser, L"HKEY_CURRENT_USER",
          L"Software\\Selvane"},
         {L"HKLM\\SOFTWARE\\Microsoft", RegistryRoot::LocalMachine, L"HKEY_LOCAL_MACHINE",
@@ -86,8 +86,7 @@ TEST(RegjumpKey, RejectsMissingAndMalformedKeys) {
 TEST(RegjumpKey, LastKeyTakesTheFormTheEditorUses) {
     RegistryKeyName key;
     std::wstring text;
-    ASSERT_EQ(ParseKeyCommandLine(L"HKCU\\Software\\Selvane", key, text),
-              KeyParseResult::Ok);
+    ASSERT_EQ(ParseKeyCommandLine(L"HKCU\\Software\\Selvane", key, text), KeyParseResult::Ok);
     // No earlier value: the platform's form.
     EXPECT_EQ(MakeLastKeyValue(key, L"", true), L"HKEY_CURRENT_USER\\Software\\Selvane");
     EXPECT_EQ(MakeLastKeyValue(key, L"", false), L"Computer\\HKEY_CURRENT_USER\\Software\\Selvane");

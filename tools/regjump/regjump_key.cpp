@@ -18,7 +18,9 @@ constexpr RootAlias kRoots[] = {
     {L"HKEY_CURRENT_CONFIG", L"HKCC", RegistryRoot::CurrentConfig},
 };
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
 
 std::wstring Trim(const std::wstring& text) {
     size_t begin = 0;
@@ -49,7 +51,9 @@ std::wstring FirstComponent(const std::wstring& text) {
     return text.substr(0, text.find(L'\\'));
 }
 
-bool StartsWithRoot(const std::wstring& text) { return FindRoot(FirstComponent(text)) != nullptr; }
+bool StartsWithRoot(const std::wstring& text) {
+    return FindRoot(FirstComponent(text)) != nullptr;
+}
 
 // The first blank-separated token, quotes removed, and the text after it.
 std::wstring FirstToken(const std::wstring& line, std::wstring& rest) {
