@@ -63,7 +63,7 @@ class OpenSelection(SelvaneTestCase):
         super().tearDown()
 
     # Steps ---------------------------------------------------------------------------------
-    def press_hotkey_on(self, selection):
+    def press_hotkey_on(self, selection, select=True):
         """Opens `selection` in Notepad, selects all of it and presses CTRL+WIN+O."""
         name = "selection%d.txt" % len(self.notepads)
         path = os.path.join(self.fixture, name)
@@ -79,7 +79,7 @@ class OpenSelection(SelvaneTestCase):
                 time.sleep(0.2)
         self.assertIsNotNone(window, "Notepad did not show " + name)
         self.desk.xdotool("windowfocus", "--sync", window)
-        self.desk.key("ctrl+a")
+        self.desk.key("ctrl+a" if select else "ctrl+End")
         self.desk.key("ctrl+super+o")
 
     def assert_opened(self, line):
@@ -147,6 +147,17 @@ class OpenSelection(SelvaneTestCase):
         self.assert_opened('url "%s"' % selection)
         self.assert_clipboard_restored(selection)
         self.assert_balloon(OPENING_WEBPAGE)
+
+    def test_without_a_selection_the_clipboards_text_is_opened(self):
+        # Notepad copies nothing when nothing is selected, so the text read is the one
+        # the clipboard already held; it is opened, and the clipboard is put back.
+        folder = win_path(self.folder)
+        self.desk.clipboard_set(folder, PRIVATE_FORMAT, PRIVATE_DATA)
+        self.clipboard_before = self.desk.clipboard_get(PRIVATE_FORMAT)
+        self.start()
+        self.press_hotkey_on("some text, nothing selected", select=False)
+        self.assert_opened('explore "%s"' % folder)
+        self.assertEqual(self.desk.clipboard_get(PRIVATE_FORMAT), self.clipboard_before)
 
     def test_path_on_a_missing_drive_opens_nothing(self):
         self.start()
