@@ -14,6 +14,9 @@ mkdir -p "$top/dist"
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir -p "$stage/util"
+# strip writes a new PE header and, unless told otherwise, the current time into it; the
+# linker wrote 0 there (--no-insert-timestamp), and so shall strip.
+export SOURCE_DATE_EPOCH=0
 i686-w64-mingw32-strip -o "$stage/Selvane.exe" "$build/bin/Selvane.exe"
 i686-w64-mingw32-strip -o "$stage/util/regjump.exe" "$build/bin/util/regjump.exe"
 # Windows users read it in Notepad: CRLF line ends.
