@@ -7,3 +7,7 @@ endif()
 selvane_add_gtest(NAME win32_options SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/options_test.cpp LOCK
                   LIBS selvane_app selvane_resources)
 add_dependencies(win32_options launch_recorder)
+
+# Reads the options window of a running Selvane.exe for the end-to-end tests.
+add_executable(options_probe ${CMAKE_CURRENT_SOURCE_DIR}/options_probe.cpp)
+target_link_libraries(options_probe PRIVATE user32 comctl32)
