@@ -146,11 +146,21 @@ BOOL CALLBACK CollectChild(HWND hwnd, LPARAM param) {
     return TRUE;
 }
 
+// A message box is a "#32770" window with a message-text control (0xFFFF). The options
+// window shares class and title with our boxes, so the class and title alone are not enough.
+HWND FindMessageBox(const wchar_t* title) {
+    HWND box = nullptr;
+    while ((box = FindWindowExW(nullptr, box, L"#32770", title)) != nullptr) {
+        if (GetDlgItem(box, 0xFFFF) != nullptr) return box;
+    }
+    return nullptr;
+}
+
 int MessageBoxInfo(const wchar_t* title, DWORD waitMs) {
     // A box is filled in before it is shown: read it once it is visible.
     HWND box = nullptr;
     WaitFor(waitMs, [&] {
-        box = FindWindowW(L"#32770", title);
+        box = FindMessageBox(title);
         return box != nullptr && IsWindowVisible(box);
     });
     if (box == nullptr || !IsWindowVisible(box)) return 1;
@@ -178,7 +188,7 @@ int MessageBoxInfo(const wchar_t* title, DWORD waitMs) {
 }
 
 int ClickOk(const wchar_t* title) {
-    HWND box = FindWindowW(L"#32770", title);
+    HWND box = FindMessageBox(title);
     if (box == nullptr) return 1;
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     // Return once it is gone, so that a box that follows is not mistaken for this one.
