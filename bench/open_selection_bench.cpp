@@ -180,12 +180,12 @@ int wmain(int argc, wchar_t** argv) {
     fflush(stdout);
 
     // The copies the capture must make: the bitmap saved once and put back once.
-    std::vector<unsigned char> a(dib), b(dibBytes), c(dibBytes);
+    std::vector<unsigned char> source(dib), middle(dibBytes), target(dibBytes);
     std::vector<double> memcpys;
     for (int i = 0; i < 9; ++i) {
         double t0 = NowMs();
-        std::memcpy(b.data(), a.data(), dibBytes);
-        std::memcpy(c.data(), b.data(), dibBytes);
+        std::memcpy(middle.data(), source.data(), dibBytes);
+        std::memcpy(target.data(), middle.data(), dibBytes);
         memcpys.push_back(NowMs() - t0);
     }
     const double memcpyMs = Median(memcpys);
@@ -195,7 +195,7 @@ int wmain(int argc, wchar_t** argv) {
     for (int i = 0; i < 9; ++i) {
         double t0 = NowMs();
         for (int k = 0; k < 2; ++k) {
-            HGLOBAL block = BlockOf(a.data(), dibBytes);
+            HGLOBAL block = BlockOf(source.data(), dibBytes);
             GlobalFree(block);
         }
         fresh.push_back(NowMs() - t0);
