@@ -33,18 +33,28 @@ selvane_wine_env() {
     xdpyinfo -display ":$disp" >/dev/null 2>&1 || disp=""
   fi
   if [ -z "$disp" ]; then
-    local n
+    # Display numbers are machine-wide: pick and start under a machine-wide lock, and
+    # make sure the server that answers is the one started here.
+    exec 8>/tmp/.selvane-xvfb.lock
+    flock 8
+    local n i pid
     for n in $(seq 91 190); do
-      if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then disp=$n; break; fi
+      [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+      setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 8>&- 9>&- &
+      pid=$!
+      for i in $(seq 1 100); do
+        kill -0 "$pid" 2>/dev/null || break
+        xdpyinfo -display ":$n" >/dev/null 2>&1 && break
+        sleep 0.1
+      done
+      if kill -0 "$pid" 2>/dev/null; then
+        disp=$n
+        echo "$pid" >"$root/xvfb.pid"
+        break
+      fi
     done
-    [ -n "$disp" ] || { echo "wine-env: no free X display number" >&2; return 1; }
-    setsid Xvfb ":$disp" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
-    echo $! >"$root/xvfb.pid"
-    local i
-    for i in $(seq 1 100); do
-      xdpyinfo -display ":$disp" >/dev/null 2>&1 && break
-      sleep 0.1
-    done
+    exec 8>&-
+    [ -n "$disp" ] || { echo "wine-env: could not start Xvfb" >&2; return 1; }
     echo "$disp" >"$root/display"
   fi
   export DISPLAY=":$disp"
