@@ -20,7 +20,9 @@ python3 "$top/bench/bench.py" "$x64" "$i686" "$x64/_wine" "$top/docs/PERFORMANCE
   status=$?
 # Stop this benchmark's own Wine server and display.
 if [ -f "$x64/_wine/prefix/system.reg" ]; then
-  WINEPREFIX="$x64/_wine/prefix" wineserver -k >/dev/null 2>&1 || true
+  server=wineserver
+  [ -x /usr/lib/wine/wineserver64 ] && server=/usr/lib/wine/wineserver64
+  WINEPREFIX="$x64/_wine/prefix" $server -k >/dev/null 2>&1 || true
 fi
 if [ -f "$x64/_wine/xvfb.pid" ]; then
   kill "$(cat "$x64/_wine/xvfb.pid")" >/dev/null 2>&1 || true
