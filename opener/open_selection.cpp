@@ -26,6 +26,25 @@ namespace {
 // Balloons of this command stay up for half a second.
 constexpr UINT kBalloonTimeoutMs = 500;
 
+using IsValidUrlFunction = HRESULT(WINAPI*)(IBindCtx*, LPCWSTR, DWORD);
+
+// The URL moniker library is loaded on the first hotkey press, not at start-up: importing it
+// brings OLE, WinINet and Winsock into every start for one call that most runs never make.
+// It is loaded by full path from the system folder so that no other copy can stand in.
+IsValidUrlFunction UrlValidator() {
+    static const IsValidUrlFunction function = [] {
+        wchar_t folder[MAX_PATH] = {};
+        const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return IsValidUrlFunction{};
+        const std::wstring path = std::wstring(folder, length) + L"\\urlmon.dll";
+        HMODULE module = LoadLibraryW(path.c_str());
+        if (module == nullptr) return IsValidUrlFunction{};
+        return reinterpret_cast<IsValidUrlFunction>(
+            reinterpret_cast<void*>(GetProcAddress(module, "IsValidURL")));
+    }();
+    return function;
+}
+
 class CWin32OpenPlatform : public COpenPlatform {
 public:
     bool Canonicalize(wchar_t* buffer, const wchar_t* path) override {
@@ -43,7 +62,10 @@ public:
 
     std::uint32_t FileAttributes(const wchar_t* path) override { return GetFileAttributesW(path); }
 
-    bool IsValidUrl(const wchar_t* text) override { return IsValidURL(nullptr, text, 0) == S_OK; }
+    bool IsValidUrl(const wchar_t* text) override {
+        IsValidUrlFunction isValid = UrlValidator();
+        return isValid != nullptr && isValid(nullptr, text, 0) == S_OK;
+    }
 
     bool RunShellVerb(const wchar_t* verb, const wchar_t* target) override {
         HINSTANCE result = ShellExecuteW(nullptr, verb, target, nullptr, nullptr, SW_SHOW);
