@@ -78,14 +78,8 @@ def main():
             path = os.path.join(fixture, name + ".sel.txt")
             with open(path, "w", encoding="utf-8-sig", newline="") as f:
                 f.write(selection)
-            notepads.append(desk.spawn("notepad", win_path(path)))
-            window = None
-            deadline = time.time() + 30
-            while window is None and time.time() < deadline:
-                found = desk.xdotool("search", "--onlyvisible", "--name",
-                                     name + ".sel.txt").split()
-                window = found[0] if found else None
-                time.sleep(0.2)
+            process, window = desk.open_in_notepad(path)
+            notepads.append(process)
             if window is None:
                 raise RuntimeError("Notepad did not show the %s selection" % name)
             # Side by side, so that a click can reach each: Wine does not move its

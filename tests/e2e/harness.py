@@ -69,6 +69,7 @@ Desktop (one Xvfb display + one Wine prefix under E2E_ROOT)
   reset_settings(first_launch=False, **values)   fresh settings key with these values
   clipboard_set(text, fmt=None, data=None); clipboard_get(fmt=None) -> dict
   xdotool(*args) -> str; key(*keys); click(x, y, button=1); screenshot(name) -> path
+  open_in_notepad(path, wait_s=30) -> (Popen, X window id or None)   Notepad on a file
   redirect_shell_verbs(log_path)   explore/open of folders, open of .txt files and
         http/https addresses start e2e_recorder, which appends "VERB ARG" lines to log_path;
         recorded(log_path, count=1, wait_s=10) -> [lines] polls until the log has at least
@@ -328,6 +329,19 @@ class Desktop:
 
     def key(self, *keys):
         self.xdotool("key", "--clearmodifiers", *keys)
+
+    def open_in_notepad(self, path, wait_s=30):
+        """Starts Notepad on the Linux file `path`; returns (Popen, X window id or None)."""
+        process = self.spawn("notepad", win_path(path))
+        name = os.path.basename(path)
+        window = None
+        deadline = time.time() + wait_s
+        while window is None and time.time() < deadline:
+            found = self.xdotool("search", "--onlyvisible", "--name", name).split()
+            window = found[0] if found else None
+            if window is None:
+                time.sleep(0.2)
+        return process, window
 
     def click(self, x, y, button=1):
         self.xdotool("mousemove", x, y, "click", button)

@@ -6,7 +6,6 @@ its size and its bytes, compared by a dump taken before and after the press)."""
 import os
 import shutil
 import subprocess
-import time
 import unittest
 
 from harness import E2E_ROOT, SELVANE_EXE, SelvaneTestCase, win_path
@@ -74,14 +73,8 @@ class HostileSelections(SelvaneTestCase):
         # With a byte order mark, so that Notepad reads UTF-8 whatever its guess.
         with open(path, "w", encoding="utf-8-sig", newline="") as f:
             f.write(content)
-        self.notepads.append(self.desk.spawn("notepad", win_path(path)))
-        window = None
-        deadline = time.time() + 60
-        while window is None and time.time() < deadline:
-            found = self.desk.xdotool("search", "--onlyvisible", "--name", name).split()
-            window = found[0] if found else None
-            if window is None:
-                time.sleep(0.2)
+        process, window = self.desk.open_in_notepad(path, wait_s=60)
+        self.notepads.append(process)
         self.assertIsNotNone(window, "Notepad did not show " + name)
         self.desk.xdotool("windowfocus", "--sync", window)
         if select:

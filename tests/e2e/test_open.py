@@ -69,14 +69,8 @@ class OpenSelection(SelvaneTestCase):
         path = os.path.join(self.fixture, name)
         with open(path, "w", encoding="utf-8", newline="") as f:
             f.write(selection)
-        self.notepads.append(self.desk.spawn("notepad", win_path(path)))
-        window = None
-        deadline = time.time() + 20
-        while window is None and time.time() < deadline:
-            found = self.desk.xdotool("search", "--onlyvisible", "--name", name).split()
-            window = found[0] if found else None
-            if window is None:
-                time.sleep(0.2)
+        process, window = self.desk.open_in_notepad(path, wait_s=20)
+        self.notepads.append(process)
         self.assertIsNotNone(window, "Notepad did not show " + name)
         self.desk.xdotool("windowfocus", "--sync", window)
         self.desk.key("ctrl+a" if select else "ctrl+End")
