@@ -4,7 +4,8 @@
 set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev googletest
       g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-i686
-      wine wine32:i386 wine64 xvfb xdotool x11-utils x11-apps imagemagick python3 zip unzip)
+      wine wine32:i386 wine64 fonts-wine fonts-liberation xvfb xdotool x11-utils x11-apps
+      imagemagick python3 zip unzip)
 SUDO=""
 [ "$(id -u)" = 0 ] || SUDO=sudo
 missing=()
@@ -15,5 +16,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "install-deps: installing ${missing[*]}"
   dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
   $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
