@@ -14,20 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_clock.h"
+
 namespace {
 
 const UINT kOptionsCommand = 32775;
-
-double NowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 // The icon counts as present once the shell accepts a modification of it: that is the
 // moment a user could see and click it.

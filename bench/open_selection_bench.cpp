@@ -19,6 +19,8 @@
 #include "opener/clipboard.h"
 #include "settings/settings.h"
 
+#include "bench/bench_clock.h"
+
 namespace {
 
 // The fixed pauses of one run: four key events with 150 ms after each.
@@ -29,17 +31,6 @@ constexpr LONG kDibHeight = 2048;
 // Names nothing on disk and carries a drive: the command ends with its not-found balloon,
 // so nothing is started and every run takes the same path.
 const wchar_t kMissingPath[] = L"C:\\selvane-bench\\missing\\nothing-here.txt";
-
-double NowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 double Median(std::vector<double> values) {
     if (values.empty()) return 0;

@@ -76,9 +76,7 @@ def main():
         desk.wait_until(desk.icon_present, 10)
         for name, selection, _ in kinds:
             path = os.path.join(fixture, name + ".sel.txt")
-            with open(path, "w", encoding="utf-8-sig", newline="") as f:
-                f.write(selection)
-            process, window = desk.open_in_notepad(path)
+            process, window = desk.open_in_notepad(path, selection)
             notepads.append(process)
             if window is None:
                 raise RuntimeError("Notepad did not show the %s selection" % name)

@@ -119,10 +119,6 @@ void CTrayWindow::ShowOptions() {
         FlashWindow(hwnd, TRUE);
         return;
     }
-    // The tab and hot-key controls of the dialogs need their window classes registered;
-    // doing it here keeps the window working whatever the start-up did.
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_TAB_CLASSES | ICC_HOTKEY_CLASS};
-    InitCommonControlsEx(&icc);
     hwnd = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OPTIONS), m_hWnd,
                               &CBaseWindow::StaticDialogProc,
                               reinterpret_cast<LPARAM>(m_optionDialog));

@@ -69,7 +69,9 @@ Desktop (one Xvfb display + one Wine prefix under E2E_ROOT)
   reset_settings(first_launch=False, **values)   fresh settings key with these values
   clipboard_set(text, fmt=None, data=None); clipboard_get(fmt=None) -> dict
   xdotool(*args) -> str; key(*keys); click(x, y, button=1); screenshot(name) -> path
-  open_in_notepad(path, wait_s=30) -> (Popen, X window id or None)   Notepad on a file
+  open_in_notepad(path, text=None, wait_s=30) -> (Popen, X window id or None)
+        writes `text` to `path` first when given (UTF-8 with a byte order mark, so that
+        Notepad reads it as UTF-8 whatever its guess), then shows the file in Notepad
   redirect_shell_verbs(log_path)   explore/open of folders, open of .txt files and
         http/https addresses start e2e_recorder, which appends "VERB ARG" lines to log_path;
         recorded(log_path, count=1, wait_s=10) -> [lines] polls until the log has at least
@@ -330,8 +332,11 @@ class Desktop:
     def key(self, *keys):
         self.xdotool("key", "--clearmodifiers", *keys)
 
-    def open_in_notepad(self, path, wait_s=30):
+    def open_in_notepad(self, path, text=None, wait_s=30):
         """Starts Notepad on the Linux file `path`; returns (Popen, X window id or None)."""
+        if text is not None:
+            with open(path, "w", encoding="utf-8-sig", newline="") as f:
+                f.write(text)
         process = self.spawn("notepad", win_path(path))
         name = os.path.basename(path)
         window = None

@@ -70,10 +70,7 @@ class HostileSelections(SelvaneTestCase):
     def focus_notepad_with(self, content, select=True):
         name = "hostile%d.txt" % len(self.notepads)
         path = os.path.join(self.fixture, name)
-        # With a byte order mark, so that Notepad reads UTF-8 whatever its guess.
-        with open(path, "w", encoding="utf-8-sig", newline="") as f:
-            f.write(content)
-        process, window = self.desk.open_in_notepad(path, wait_s=60)
+        process, window = self.desk.open_in_notepad(path, content, wait_s=60)
         self.notepads.append(process)
         self.assertIsNotNone(window, "Notepad did not show " + name)
         self.desk.xdotool("windowfocus", "--sync", window)

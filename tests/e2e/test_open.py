@@ -67,9 +67,7 @@ class OpenSelection(SelvaneTestCase):
         """Opens `selection` in Notepad, selects all of it and presses CTRL+WIN+O."""
         name = "selection%d.txt" % len(self.notepads)
         path = os.path.join(self.fixture, name)
-        with open(path, "w", encoding="utf-8", newline="") as f:
-            f.write(selection)
-        process, window = self.desk.open_in_notepad(path, wait_s=20)
+        process, window = self.desk.open_in_notepad(path, selection, wait_s=20)
         self.notepads.append(process)
         self.assertIsNotNone(window, "Notepad did not show " + name)
         self.desk.xdotool("windowfocus", "--sync", window)
