@@ -31,6 +31,14 @@ public:
     // ShellExecuteW with no owner, no parameters, no directory and SW_SHOW. True when the
     // shell took the request.
     virtual bool RunShellVerb(const wchar_t* verb, const wchar_t* target) = 0;
+    // ExpandEnvironmentStringsW: `expanded` receives `text` with every %NAME% of a defined
+    // variable replaced (undefined ones stay as written). False when it cannot.
+    virtual bool ExpandVariables(const wchar_t* text, std::wstring& expanded) = 0;
+    // PathCreateFromUrlW: the path that the file URL `url` names. False when it is none.
+    virtual bool PathFromFileUrl(const wchar_t* url, std::wstring& path) = 0;
+    // Starts util\regjump.exe beside the program on `key`, as the About page does. True
+    // when the tool started.
+    virtual bool OpenRegistryKey(const wchar_t* key) = 0;
 };
 
 // What a run did; the caller picks the balloon from it.
@@ -40,8 +48,11 @@ enum class OpenOutcome {
     kOpenedFile,        // "open"; "Opening selection"
     kOpenedAddress,     // "open" on the text as captured; "Opening Webpage"
     kOpenedWithPrefix,  // "open" on "http://" + text; no balloon
+    kOpenedRegistryKey, // util\regjump.exe started on a key; "Opening selection"
+    kOpenedMailAddress, // "open" on "mailto:" + address; "Opening selection"
     kNotFound,          // nothing opened; "Could not find this location"
-    kShellFailed,       // the shell refused the target and reported it itself; no balloon
+    kShellFailed,       // the shell refused the target and reported it itself, or the
+                        // registry tool did not start; no balloon
 };
 
 // True when `text` begins with `prefix`, compared code unit by code unit (case matters).
@@ -57,7 +68,29 @@ void ReplaceAll(std::wstring& text, const std::wstring& find, const std::wstring
 // backslashes (a network path) is kept.
 void CollapseSeparators(std::wstring& text);
 
-// Normalises `text` in place and hands it to the shell as a folder, a file or an address.
+// Removes surrounding blanks, tabs and line breaks.
+void TrimBlanks(std::wstring& text);
+
+// Takes away what surrounds a path or an address in prose, repeated while something
+// changes: trailing sentence punctuation (. , ; : ! ?), one pair of enclosing quotes
+// (straight or typographic, double or single) or brackets (<>, (), []), and the blanks
+// inside them. Never leaves an empty text, and keeps the colon of a bare drive ("C:").
+void CleanUpSelection(std::wstring& text);
+
+// When `text` ends in a source position (":12", ":12:5", "(12)", "(12,5)", ", line 12"),
+// sets `path` to what comes before it, without enclosing quotes, and returns true.
+bool StripSourcePosition(const std::wstring& text, std::wstring& path);
+
+// When `text` is a registry key ("HKCU\Software", "Computer\HKEY_USERS", ...), sets `key` to
+// it without "Computer\" and with runs of backslashes made single.
+bool RegistryKeyIn(const std::wstring& text, std::wstring& key);
+
+// When `text` is one e-mail address, with or without "mailto:", sets `address` to it
+// without the scheme.
+bool MailAddressIn(const std::wstring& text, std::wstring& address);
+
+// Hands the selection to the shell as a folder, a file, an address, a registry key or a
+// mail address. On return `text` holds what was opened (or last tried).
 OpenOutcome OpenText(std::wstring& text, COpenPlatform& platform);
 
 // The string-table id of the balloon text that reports `outcome`, or 0 for no balloon.

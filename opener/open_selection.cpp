@@ -7,11 +7,13 @@
 #include <urlmon.h>
 
 #include <string>
+#include <vector>
 
 #include "app/balloon.h"
 #include "app/tray_window.h"
 #include "opener/clipboard.h"
 #include "opener/open_decision.h"
+#include "options/registry_tool.h"
 #include "res/resource.h"
 #include "res/strings.h"
 #include "res/trace.h"
@@ -75,6 +77,35 @@ public:
         TraceLastError();
         return false;
     }
+
+    bool ExpandVariables(const wchar_t* text, std::wstring& expanded) override {
+        // The environment holds at most 32,767 characters a value; a longer text is no
+        // path with variables in it.
+        if (wcslen(text) >= kLongestExpansion) return false;
+        std::vector<wchar_t> buffer(kLongestExpansion);
+        const DWORD length =
+            ExpandEnvironmentStringsW(text, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0 || length > buffer.size()) return false;
+        expanded.assign(buffer.data(), wcsnlen(buffer.data(), buffer.size()));
+        return true;
+    }
+
+    bool PathFromFileUrl(const wchar_t* url, std::wstring& path) override {
+        std::vector<wchar_t> buffer(kLongestExpansion);
+        DWORD length = static_cast<DWORD>(buffer.size());
+        if (PathCreateFromUrlW(url, buffer.data(), &length, 0) != S_OK) return false;
+        path.assign(buffer.data(), wcsnlen(buffer.data(), buffer.size()));
+        return true;
+    }
+
+    bool OpenRegistryKey(const wchar_t* key) override {
+        if (StartRegistryTool(key)) return true;
+        TraceLastError();
+        return false;
+    }
+
+private:
+    static constexpr size_t kLongestExpansion = 32768;
 };
 
 }  // namespace

@@ -69,6 +69,22 @@ public:
         return m_answers.Byte() & 1;
     }
 
+    bool ExpandVariables(const wchar_t* text, std::wstring& expanded) override {
+        Record("expand", text);
+        return Rewrite(text, expanded);
+    }
+
+    bool PathFromFileUrl(const wchar_t* url, std::wstring& path) override {
+        Record("fileurl", url);
+        return Rewrite(url, path);
+    }
+
+    bool OpenRegistryKey(const wchar_t* key) override {
+        Record("regjump", key);
+        ++shellCalls;
+        return m_answers.Byte() & 1;
+    }
+
     struct Call {
         std::string operation;
         std::wstring argument;
@@ -77,6 +93,28 @@ public:
     int shellCalls = 0;
 
 private:
+    // Fails, or gives back the text, a part of it, something else or nothing.
+    bool Rewrite(const wchar_t* text, std::wstring& result) {
+        const uint8_t mode = m_answers.Byte();
+        const std::wstring in = text;
+        switch (mode % 5) {
+            case 0:
+                return false;
+            case 1:
+                result = in;
+                return true;
+            case 2:
+                result = in.substr(in.size() / 2);
+                return true;
+            case 3:
+                result = L"C:\\x/y.txt:1";
+                return true;
+            default:
+                result.clear();
+                return true;
+        }
+    }
+
     void Record(const char* operation, const wchar_t* argument) {
         // Nothing may be asked of the system once the shell has been called.
         if (shellCalls != 0) std::abort();
@@ -117,26 +155,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const OpenOutcome outcome = OpenText(text, platform);
     const auto& calls = platform.calls;
 
-    // An empty capture asks nothing and opens nothing.
-    Check((outcome == OpenOutcome::kNothing) == captured.empty());
-    if (captured.empty()) {
-        Check(calls.empty());
-        return 0;
-    }
+    // A capture of blanks alone asks nothing and opens nothing; anything else is looked at.
+    std::wstring trimmed = captured;
+    TrimBlanks(trimmed);
+    Check((outcome == OpenOutcome::kNothing) == trimmed.empty());
+    Check(calls.empty() == trimmed.empty());
+    if (trimmed.empty()) return 0;
 
     // At most one thing is opened; "not found" opens nothing; success means one open.
     Check(platform.shellCalls <= 1);
+    const std::string last = calls.back().operation;
     switch (outcome) {
         case OpenOutcome::kNothing:
         case OpenOutcome::kNotFound:
             Check(platform.shellCalls == 0);
             break;
         case OpenOutcome::kOpenedFolder:
-            Check(platform.shellCalls == 1 && calls.back().operation == "explore");
+            Check(platform.shellCalls == 1 && last == "explore");
+            break;
+        case OpenOutcome::kOpenedRegistryKey:
+            Check(platform.shellCalls == 1 && last == "regjump");
+            break;
+        case OpenOutcome::kOpenedMailAddress:
+            Check(platform.shellCalls == 1 && last == "open" && StartsWith(text, L"mailto:") &&
+                  text.find(L'@') == text.rfind(L'@'));
             break;
         case OpenOutcome::kOpenedFile:
         case OpenOutcome::kOpenedAddress:
         case OpenOutcome::kOpenedWithPrefix:
+            Check(platform.shellCalls == 1 && last == "open");
+            break;
         case OpenOutcome::kShellFailed:
             Check(platform.shellCalls == 1);
             break;
@@ -144,6 +192,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (platform.shellCalls == 1) {
         // What was opened is the working text as the decision left it.
         Check(calls.back().argument == std::wstring(text.c_str()));
+    }
+    if (outcome == OpenOutcome::kOpenedFolder || outcome == OpenOutcome::kOpenedFile) {
+        // Nothing is opened as a folder or file that was not looked up just before.
+        Check(calls.size() >= 2 && calls[calls.size() - 2].operation == "attributes" &&
+              calls[calls.size() - 2].argument == calls.back().argument);
     }
     if (outcome == OpenOutcome::kOpenedWithPrefix) Check(StartsWith(text, L"http://"));
 
@@ -154,19 +207,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(switchOn || balloon == 0 || outcome == OpenOutcome::kNotFound);
     }
 
-    // Web addresses reach the system untouched; other texts are collapsed first.
-    const bool web = StartsWith(captured, L"http://") || StartsWith(captured, L"https://");
+    // Web addresses reach the system untouched but for the blanks around them; other
+    // texts are collapsed first.
+    const bool web = StartsWith(trimmed, L"http://") || StartsWith(trimmed, L"https://");
     bool canonicalised = false;
     for (const auto& call : calls) canonicalised |= call.operation == "canonicalize";
     Check(web != canonicalised);
     if (web) {
-        Check(calls.front().argument == std::wstring(captured.c_str()));
+        Check(calls.front().argument == std::wstring(trimmed.c_str()));
     } else {
+        Check(calls.front().operation == "canonicalize");
         const std::wstring& collapsed = calls.front().argument;
         Check(collapsed.find(L"//") == std::wstring::npos);
         Check(collapsed.find(L"\\\\", 1) == std::wstring::npos);
         // A network path keeps its leading pair, any other text loses it.
-        Check(StartsWith(collapsed, L"\\\\") == StartsWith(captured.c_str(), L"\\\\"));
+        Check(StartsWith(collapsed, L"\\\\") == StartsWith(trimmed.c_str(), L"\\\\"));
     }
     return 0;
 }

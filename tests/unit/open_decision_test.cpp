@@ -110,11 +110,65 @@ public:
         return shellSucceeds;
     }
 
+    // ExpandEnvironmentStringsW: names without case; an undefined %NAME% stays as written.
+    bool ExpandVariables(const wchar_t* text, std::wstring& expanded) override {
+        calls.push_back({L"expand", text});
+        const std::wstring in = text;
+        expanded.clear();
+        size_t i = 0, open, close;
+        while ((open = in.find(L'%', i)) != std::wstring::npos &&
+               (close = in.find(L'%', open + 1)) != std::wstring::npos) {
+            auto it = variables.find(Upper(in.substr(open + 1, close - open - 1)));
+            if (it == variables.end()) {  // its closing % may open the next name
+                expanded += in.substr(i, close - i);
+                i = close;
+            } else {
+                expanded += in.substr(i, open - i) + it->second;
+                i = close + 1;
+            }
+        }
+        expanded += in.substr(i);
+        return true;
+    }
+
+    // PathCreateFromUrlW for the forms that matter here: file:///C:/..., file://host/share.
+    bool PathFromFileUrl(const wchar_t* url, std::wstring& path) override {
+        calls.push_back({L"fileurl", url});
+        std::wstring rest = url;
+        if (Upper(rest.substr(0, 5)) != L"FILE:") return false;
+        if (rest.compare(5, 3, L"///") == 0) {
+            rest = rest.substr(8);
+        } else if (rest.compare(5, 2, L"//") == 0) {
+            rest = L"\\\\" + rest.substr(7);
+        } else {
+            return false;
+        }
+        path.clear();
+        for (size_t i = 0; i < rest.size(); ++i) {
+            if (rest[i] == L'%' && i + 2 < rest.size()) {
+                path += static_cast<wchar_t>(std::stoi(rest.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            } else {
+                path += rest[i] == L'/' ? L'\\' : rest[i];
+            }
+        }
+        return true;
+    }
+
+    bool OpenRegistryKey(const wchar_t* key) override {
+        calls.push_back({L"regjump", key});
+        return registryToolStarts;
+    }
+
+    std::map<std::wstring, std::wstring> variables;  // names in upper case
+    bool registryToolStarts = true;
+
     // The shell requests of the run, as "verb target".
     std::vector<std::wstring> Launches() const {
         std::vector<std::wstring> result;
         for (const Call& call : calls) {
-            if (call.operation == L"open" || call.operation == L"explore") {
+            if (call.operation == L"open" || call.operation == L"explore" ||
+                call.operation == L"regjump") {
                 result.push_back(call.operation + L" " + call.argument);
             }
         }
@@ -131,12 +185,13 @@ public:
 private:
     // GetFullPathNameW's rules, in short: both slashes separate, a rooted name takes the
     // current drive, a relative one the current directory. Characters no file name may
-    // hold resolve to nothing.
+    // hold resolve to nothing, and so does a colon other than a drive's (a stream name).
     bool FullPath(std::wstring path, std::wstring& full) const {
         if (path.empty()) return false;
         for (wchar_t c : path) {
             if (c < 0x20 || std::wstring(L"\"<>|?*").find(c) != std::wstring::npos) return false;
         }
+        if (path.find(L':', 2) != std::wstring::npos) return false;
         for (wchar_t& c : path) {
             if (c == L'/') c = L'\\';
         }
@@ -169,6 +224,23 @@ protected:
         windows.AddFile(L"C:\\work\\notes.txt");
         windows.AddFile(L"C:\\Tools\\run.exe");
         windows.AddFolder(L"\\\\server\\share\\team");
+        windows.AddFile(L"C:\\Users\\me\\My Notes\\a b.txt");
+        windows.AddFile(L"C:\\src\\main.cpp");
+        windows.variables[L"USERPROFILE"] = L"C:\\Users\\me";
+    }
+
+    struct Row {
+        const wchar_t* selection;
+        OpenOutcome outcome;
+        const wchar_t* launch;  // "verb target", or nullptr for none
+    };
+    void ExpectRows(const std::vector<Row>& rows) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.selection);
+            windows.calls.clear();
+            EXPECT_EQ(row.outcome, Open(row.selection));
+            EXPECT_EQ(row.launch ? Launches{row.launch} : Launches{}, windows.Launches());
+        }
     }
 
     OpenOutcome Open(std::wstring text) {
@@ -313,9 +385,9 @@ TEST_F(OpenDecisionTest, OtherSchemesAndCasesGoThroughTheCollapse) {
     EXPECT_TRUE(windows.Called(L"canonicalize"));
     EXPECT_EQ(Launches{L"open HTTP:/Example.com/a"}, windows.Launches());
 
-    windows.calls.clear();
-    EXPECT_EQ(OpenOutcome::kOpenedAddress, Open(L"file:///C:/Users/me"));
-    EXPECT_EQ(Launches{L"open file:/C:/Users/me"}, windows.Launches());
+    windows.calls.clear();  // a file URL that names nothing goes as an address
+    EXPECT_EQ(OpenOutcome::kOpenedAddress, Open(L"file:///C:/Users/nobody"));
+    EXPECT_EQ(Launches{L"open file:/C:/Users/nobody"}, windows.Launches());
 }
 
 TEST_F(OpenDecisionTest, UrlWithADriveThatNamesNothingIsNotFound) {
@@ -327,21 +399,123 @@ TEST_F(OpenDecisionTest, UrlWithADriveThatNamesNothingIsNotFound) {
     EXPECT_EQ(1, urlTests);
 }
 
-TEST_F(OpenDecisionTest, SurroundingSpacesQuotesAndLineBreaksAreKept) {
-    EXPECT_EQ(OpenOutcome::kNotFound, Open(L"C:\\Users\\me\\Projects\r\n"));
-    EXPECT_EQ(L"C:\\Users\\me\\Projects\r\n", windows.calls[1].argument);  // attributes
-    EXPECT_EQ(L"url", windows.calls[2].operation);
-    EXPECT_EQ(L"C:\\Users\\me\\Projects\r\n", windows.calls[2].argument);
-
-    windows.calls.clear();  // quotes are no part of a path; the text still carries them
-    Open(L"\"C:\\Users\\me\\Projects\"");
-    EXPECT_EQ(L"\"C:\\Users\\me\\Projects\"", windows.calls[1].argument);
-    for (const std::wstring& launch : windows.Launches()) {
-        EXPECT_NE(std::wstring::npos, launch.find(L"\"C:\\Users\\me\\Projects\""));
+TEST(CleanUpSelectionTest, TakesAwayWhatSurroundsButNeverEverything) {
+    const struct {
+        const wchar_t* in;
+        const wchar_t* out;
+    } cases[] = {
+        {L"(\"C:\\x\").", L"C:\\x"},   {L"[ <a> ]!?", L"a"},   {L"\u201Ca\u201D,", L"a"},
+        {L"\u2018a\u2019", L"a"},      {L"'a';", L"a"},         {L"a)", L"a)"},
+        {L"f(1)", L"f(1)"},            {L"...", L"..."},        {L"\"\"", L"\"\""},
+        {L"( )", L"( )"},              {L"C:.", L"C:"},         {L"ab:", L"ab"},
+        {L"\"C:\\a b\\\" .", L"C:\\a b\\"},
+    };
+    for (const auto& c : cases) {
+        std::wstring text = c.in;
+        CleanUpSelection(text);
+        EXPECT_EQ(c.out, text) << c.in;
     }
+}
 
-    windows.calls.clear();  // a leading space is a different relative name
-    EXPECT_NE(OpenOutcome::kOpenedFolder, Open(L" C:\\Users\\me\\Projects"));
+TEST_F(OpenDecisionTest, SurroundingBlanksAreRemovedFirst) {
+    ExpectRows({
+        {L"C:\\Users\\me\\Projects\r\n", OpenOutcome::kOpenedFolder,
+         L"explore C:\\Users\\me\\Projects"},
+        {L" \t\u00A0C:\\work\\notes.txt \n", OpenOutcome::kOpenedFile, L"open C:\\work\\notes.txt"},
+        {L"http://example.com/a\r\n", OpenOutcome::kOpenedAddress, L"open http://example.com/a"},
+        {L" \r\n\t", OpenOutcome::kNothing, nullptr},
+    });
+    EXPECT_TRUE(windows.calls.empty());  // blanks alone: nothing is asked
+}
+
+TEST_F(OpenDecisionTest, EachFormOpensWhatItNamesOnDisk) {
+    ExpectRows({
+        // Quotes, brackets and trailing punctuation.
+        {L"\"C:\\Users\\me\\Projects\"", OpenOutcome::kOpenedFolder,
+         L"explore C:\\Users\\me\\Projects"},
+        {L"\u201CC:\\work\\notes.txt\u201D.", OpenOutcome::kOpenedFile, L"open C:\\work\\notes.txt"},
+        {L"(<C:\\work\\docs>);", OpenOutcome::kOpenedFolder, L"explore C:\\work\\docs"},
+        // Variables.
+        {L"%userprofile%\\Projects", OpenOutcome::kOpenedFolder,
+         L"explore C:\\Users\\me\\Projects"},
+        // File URLs, local and on a server.
+        {L"file:///C:/Users/me/My%20Notes/a%20b.txt", OpenOutcome::kOpenedFile,
+         L"open C:\\Users\\me\\My Notes\\a b.txt"},
+        {L"file://server/share/team", OpenOutcome::kOpenedFolder,
+         L"explore \\\\server\\share\\team"},
+        // Source positions after a file, with the drive path's slashes turned round.
+        {L"C:\\src\\main.cpp:42", OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp"},
+        {L"C:/src/main.cpp:42:7:", OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp"},
+        {L"C:\\src\\main.cpp(42)", OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp"},
+        {L"C:\\src\\main.cpp(42, 7)", OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp"},
+        {L"\"C:\\src\\main.cpp\", line 42", OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp"},
+        {L"notes.txt:3", OpenOutcome::kOpenedFile, L"open notes.txt"},
+        // A position after a folder, or no position at all, names nothing.
+        {L"C:\\work\\docs:12", OpenOutcome::kNotFound, nullptr},
+        {L"C:\\src\\main.cpp:x", OpenOutcome::kNotFound, nullptr},
+    });
+}
+
+TEST_F(OpenDecisionTest, RegistryKeysAndMailAddressesComeBeforeTheAddressTests) {
+    ExpectRows({
+        {L"Computer\\HKEY_CURRENT_USER\\Software\\Selvane", OpenOutcome::kOpenedRegistryKey,
+         L"regjump HKEY_CURRENT_USER\\Software\\Selvane"},
+        {L"\"hklm\\\\SOFTWARE\\\\Microsoft\".", OpenOutcome::kOpenedRegistryKey,
+         L"regjump hklm\\SOFTWARE\\Microsoft"},
+        {L"HKCR", OpenOutcome::kOpenedRegistryKey, L"regjump HKCR"},
+        {L"HKU\\.DEFAULT", OpenOutcome::kOpenedRegistryKey, L"regjump HKU\\.DEFAULT"},
+        {L"HKEY_CURRENT_CONFIG\\System", OpenOutcome::kOpenedRegistryKey,
+         L"regjump HKEY_CURRENT_CONFIG\\System"},
+        {L"someone@example.com.", OpenOutcome::kOpenedMailAddress,
+         L"open mailto:someone@example.com"},
+        {L"<mailto:first.last+x@mail.example.org>", OpenOutcome::kOpenedMailAddress,
+         L"open mailto:first.last+x@mail.example.org"},
+        // Near misses go on to the address tests as before.
+        {L"HKCUX\\Software", OpenOutcome::kOpenedWithPrefix, L"open http://HKCUX\\Software"},
+        {L"me@localhost", OpenOutcome::kOpenedWithPrefix, L"open http://me@localhost"},
+        {L"a@b@c.com", OpenOutcome::kOpenedWithPrefix, L"open http://a@b@c.com"},
+        {L"me@example.com/x", OpenOutcome::kOpenedWithPrefix, L"open http://me@example.com/x"},
+        // The cleaned-up text goes to the address tests.
+        {L"(example.com/path).", OpenOutcome::kOpenedWithPrefix, L"open http://example.com/path"},
+        {L"\"Q:\\nowhere\".", OpenOutcome::kNotFound, nullptr},
+    });
+    windows.registryToolStarts = false;
+    EXPECT_EQ(OpenOutcome::kShellFailed, Open(L"HKCU"));
+}
+
+TEST_F(OpenDecisionTest, WhatExistsAsSelectedWinsAndFormsComeInOrder) {
+    windows.AddFolder(L"C:\\work\\(draft)");
+    windows.AddFolder(L"C:\\work\\draft");
+    windows.AddFolder(L"C:\\work\\HKCU\\Software");
+    windows.AddFile(L"C:\\work\\me@example.com");
+    windows.AddFolder(L"C:\\work\\%USERPROFILE%");
+    windows.AddFile(L"C:\\Users\\me\\Projects\\main.cpp");
+    ExpectRows({
+        {L"(draft)", OpenOutcome::kOpenedFolder, L"explore (draft)"},
+        {L"%USERPROFILE%", OpenOutcome::kOpenedFolder, L"explore %USERPROFILE%"},
+        {L"\"HKCU\\Software\"", OpenOutcome::kOpenedFolder, L"explore HKCU\\Software"},
+        {L"me@example.com", OpenOutcome::kOpenedFile, L"open me@example.com"},
+        // Each form works on the result of the ones before.
+        {L"\"%USERPROFILE%\\Projects\\main.cpp:3\",", OpenOutcome::kOpenedFile,
+         L"open C:\\Users\\me\\Projects\\main.cpp"},
+        {L"<file:///C:/Users/me/My%20Notes/a%20b.txt>.", OpenOutcome::kOpenedFile,
+         L"open C:\\Users\\me\\My Notes\\a b.txt"},
+        {L"(C:/src/main.cpp(42,7))", OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp"},
+    });
+}
+
+TEST_F(OpenDecisionTest, WhatOpenedBeforeOpensTheSameWay) {
+    ExpectRows({
+        {L"C:\\Users\\me\\Projects", OpenOutcome::kOpenedFolder, L"explore C:\\Users\\me\\Projects"},
+        {L"c:/users//me/projects", OpenOutcome::kOpenedFolder, L"explore c:/users/me/projects"},
+        {L"http://example.com/a.b?c=d:1", OpenOutcome::kOpenedAddress,
+         L"open http://example.com/a.b?c=d:1"},
+        {L"https://user@example.com/", OpenOutcome::kOpenedAddress,
+         L"open https://user@example.com/"},
+        {L"example.com", OpenOutcome::kOpenedWithPrefix, L"open http://example.com"},
+        {L"localhost:8080", OpenOutcome::kOpenedAddress, L"open localhost:8080"},
+        {L"file:///Q:/missing", OpenOutcome::kOpenedAddress, L"open file:/Q:/missing"},
+    });
 }
 
 TEST_F(OpenDecisionTest, BareHostNameIsOpenedWithHttpInFront) {
@@ -388,6 +562,8 @@ TEST(BalloonStringForTest, SuccessFollowsTheSwitchNotFoundAlwaysShows) {
         {OpenOutcome::kOpenedFile, IDS_OPENING_SELECTION, 0},
         {OpenOutcome::kOpenedAddress, IDS_OPENING_WEBPAGE, 0},
         {OpenOutcome::kOpenedWithPrefix, 0, 0},
+        {OpenOutcome::kOpenedRegistryKey, IDS_OPENING_SELECTION, 0},
+        {OpenOutcome::kOpenedMailAddress, IDS_OPENING_SELECTION, 0},
         {OpenOutcome::kNotFound, IDS_NOT_FOUND, IDS_NOT_FOUND},
         {OpenOutcome::kShellFailed, 0, 0},
     };
