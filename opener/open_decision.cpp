@@ -1,6 +1,7 @@
 #include "opener/open_decision.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "res/resource.h"
 
@@ -220,8 +221,9 @@ bool RegistryKeyIn(const std::wstring& text, std::wstring& key) {
     const std::size_t slash = text.find(L'\\', start);
     const std::size_t rootLength = (slash == std::wstring::npos ? text.size() : slash) - start;
     static const wchar_t* const kRoots[] = {
-        L"HKEY_CURRENT_USER", L"HKCU", L"HKEY_LOCAL_MACHINE", L"HKLM", L"HKEY_CLASSES_ROOT",
-        L"HKCR",              L"HKEY_USERS", L"HKU", L"HKEY_CURRENT_CONFIG", L"HKCC",
+        L"HKEY_CURRENT_USER",   L"HKCU", L"HKEY_LOCAL_MACHINE", L"HKLM",
+        L"HKEY_CLASSES_ROOT",   L"HKCR", L"HKEY_USERS",         L"HKU",
+        L"HKEY_CURRENT_CONFIG", L"HKCC",
     };
     bool known = false;
     for (const wchar_t* root : kRoots) known = known || EqualsNoCase(text, start, rootLength, root);
@@ -244,10 +246,13 @@ bool MailAddressIn(const std::wstring& text, std::wstring& address) {
     if (at == std::wstring::npos || at == 0 || candidate.find(L'@', at + 1) != std::wstring::npos) {
         return false;
     }
-    static const std::wstring kNeverInAddress = L"\"(),:;<>[\\]/";
+    const wchar_t kNeverInAddress[] = L"\"(),:;<>[\\]/";
+    const std::size_t kNeverCount = std::size(kNeverInAddress) - 1;
     for (wchar_t c : candidate) {
         if (c <= 0x20 || c == 0x7F || IsBlank(c)) return false;
-        if (kNeverInAddress.find(c) != std::wstring::npos) return false;
+        if (std::char_traits<wchar_t>::find(kNeverInAddress, kNeverCount, c) != nullptr) {
+            return false;
+        }
     }
     const std::wstring domain = candidate.substr(at + 1);
     if (domain.find(L'.') == std::wstring::npos || domain.front() == L'.' ||
@@ -309,7 +314,7 @@ bool OpenIfOnDisk(std::wstring& text, bool filesOnly, COpenPlatform& platform,
 bool OpenFormOnDisk(const std::wstring& selection, const std::wstring& cleaned,
                     COpenPlatform& platform, std::wstring& text, OpenOutcome& outcome) {
     if (IsWebAddress(cleaned)) return false;  // an address names nothing on disk
-    std::wstring tried = selection;            // already looked up
+    std::wstring tried = selection;           // already looked up
     std::wstring candidate = cleaned;
     auto attempt = [&](bool filesOnly) {
         if (candidate.empty() || candidate == tried || IsWebAddress(candidate)) return false;
@@ -329,7 +334,8 @@ bool OpenFormOnDisk(const std::wstring& selection, const std::wstring& cleaned,
         if (attempt(false)) return true;
     }
     std::wstring path;
-    if (StartsWithNoCase(candidate, L"file:") && platform.PathFromFileUrl(candidate.c_str(), path)) {
+    if (StartsWithNoCase(candidate, L"file:") &&
+        platform.PathFromFileUrl(candidate.c_str(), path)) {
         candidate = path;
         if (attempt(false)) return true;
     }

@@ -43,16 +43,16 @@ public:
 
 // What a run did; the caller picks the balloon from it.
 enum class OpenOutcome {
-    kNothing,           // no text: nothing opened, nothing shown
-    kOpenedFolder,      // "explore"; "Opening selection"
-    kOpenedFile,        // "open"; "Opening selection"
-    kOpenedAddress,     // "open" on the text as captured; "Opening Webpage"
-    kOpenedWithPrefix,  // "open" on "http://" + text; no balloon
-    kOpenedRegistryKey, // util\regjump.exe started on a key; "Opening selection"
-    kOpenedMailAddress, // "open" on "mailto:" + address; "Opening selection"
-    kNotFound,          // nothing opened; "Could not find this location"
-    kShellFailed,       // the shell refused the target and reported it itself, or the
-                        // registry tool did not start; no balloon
+    kNothing,            // no text: nothing opened, nothing shown
+    kOpenedFolder,       // "explore"; "Opening selection"
+    kOpenedFile,         // "open"; "Opening selection"
+    kOpenedAddress,      // "open" on the text as captured; "Opening Webpage"
+    kOpenedWithPrefix,   // "open" on "http://" + text; no balloon
+    kOpenedRegistryKey,  // util\regjump.exe started on a key; "Opening selection"
+    kOpenedMailAddress,  // "open" on "mailto:" + address; "Opening selection"
+    kNotFound,           // nothing opened; "Could not find this location"
+    kShellFailed,        // the shell refused the target and reported it itself, or the
+                         // registry tool did not start; no balloon
 };
 
 // True when `text` begins with `prefix`, compared code unit by code unit (case matters).

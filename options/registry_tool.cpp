@@ -55,9 +55,9 @@ bool StartRegistryTool(const std::wstring& key) {
     writable.push_back(L'\0');
 
     PROCESS_INFORMATION process = {};
-    const bool started = CreateProcessW(L"regjump.exe", writable.data(), nullptr, nullptr, FALSE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                                        &process) != FALSE;
+    const bool started =
+        CreateProcessW(L"regjump.exe", writable.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                       nullptr, nullptr, &startup, &process) != FALSE;
     const DWORD error = started ? ERROR_SUCCESS : GetLastError();
     if (started) {
         // We neither wait for the tool nor keep it.

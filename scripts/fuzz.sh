@@ -9,7 +9,10 @@ for f in "$top"/build/fuzz/tests/fuzz/fuzz_*; do
   [ -x "$f" ] || continue
   echo "=== $(basename "$f"): $runs runs"
   log="$top/build/fuzz/$(basename "$f").log"
-  if ! (cd "$top/build/fuzz" && "$f" -runs="$runs" -print_final_stats=1) >"$log" 2>&1; then
+  dict="$top/tests/fuzz/$(basename "$f").dict"
+  dict_args=()
+  [ -f "$dict" ] && dict_args=(-dict="$dict")
+  if ! (cd "$top/build/fuzz" && "$f" -runs="$runs" -print_final_stats=1 "${dict_args[@]}") >"$log" 2>&1; then
     tail -n 40 "$log"; echo "fuzz: $(basename "$f") found a fault (log: $log)" >&2; exit 1
   fi
   grep -E '^(stat::|Done)' "$log"

@@ -72,8 +72,9 @@ Desktop (one Xvfb display + one Wine prefix under E2E_ROOT)
   open_in_notepad(path, text=None, wait_s=30) -> (Popen, X window id or None)
         writes `text` to `path` first when given (UTF-8 with a byte order mark, so that
         Notepad reads it as UTF-8 whatever its guess), then shows the file in Notepad
-  redirect_shell_verbs(log_path)   explore/open of folders, open of .txt files and
-        http/https addresses start e2e_recorder, which appends "VERB ARG" lines to log_path;
+  redirect_shell_verbs(log_path)   explore/open of folders, open of .txt files,
+        http/https addresses (verb "url") and mailto addresses (verb "mail") start
+        e2e_recorder, which appends "VERB ARG" lines to log_path;
         recorded(log_path, count=1, wait_s=10) -> [lines] polls until the log has at least
         `count` lines (the shell starts programs asynchronously, ~1-3 s), returns them all
   win_path(linux_path) -> "Z:\\..."
@@ -370,7 +371,7 @@ class Desktop:
                           ("Directory\\shell\\explore", "explore"),
                           ("Directory\\shell\\open", "open"),
                           ("txtfile\\shell\\open", "open"), ("http\\shell\\open", "url"),
-                          ("https\\shell\\open", "url")):
+                          ("https\\shell\\open", "url"), ("mailto\\shell\\open", "mail")):
             lines += ["[-HKEY_CLASSES_ROOT\\%s\\ddeexec]" % key,
                       "[HKEY_CLASSES_ROOT\\%s\\command]" % key, "@=" + command(verb), ""]
         lines += ["[HKEY_CLASSES_ROOT\\.txt]", '@="txtfile"', ""]

@@ -21,6 +21,8 @@ BEFORE_TEXT = "clipboard before the hotkey"
 PRIVATE_FORMAT = "SelvaneE2EPrivate"
 PRIVATE_DATA = "private bytes"
 
+REGEDIT_KEY = r"Software\Microsoft\Windows\CurrentVersion\Applets\Regedit"
+
 # A balloon shows about two seconds after the request; a missing one is waited for longer.
 BALLOON_WAIT_MS = 6000
 
@@ -38,8 +40,13 @@ class OpenSelection(SelvaneTestCase):
         os.makedirs(os.path.join(cls.cwd, "reldir"))
         with open(cls.file, "w") as f:
             f.write("notes\n")
+        cls.spaced_file = os.path.join(cls.fixture, "my notes.txt")
+        with open(cls.spaced_file, "w") as f:
+            f.write("more notes\n")
         cls.log = os.path.join(cls.fixture, "verbs.log")
         cls.desk.redirect_shell_verbs(cls.log)
+        # Wine hands the Unix environment to the programs it starts: Selvane sees this.
+        cls.desk.env["SELVANE_E2E_OPEN"] = win_path(cls.fixture)
 
     def setUp(self):
         super().setUp()
@@ -93,6 +100,17 @@ class OpenSelection(SelvaneTestCase):
         self.assertEqual(after, self.clipboard_before)
         self.assertEqual(after.get(PRIVATE_FORMAT), PRIVATE_DATA)
         self.assertNotEqual(after.get("text"), selection)
+
+    def press_in_turn(self, cases):
+        """Presses the hotkey on each (selection, expected recorded line) in turn; after each
+        press exactly one more target is opened and the clipboard is as it was."""
+        for count, (selection, line) in enumerate(cases, 1):
+            with self.subTest(selection=selection):
+                self.press_hotkey_on(selection)
+                lines = self.desk.recorded(self.log, count, 15)
+                self.assertEqual(lines[count - 1:], [line])
+                self.assert_clipboard_restored(selection)
+                self.close_notepads()
 
     def close_notepads(self):
         # The process started is Wine's launcher, not Notepad itself: close the windows, or
@@ -195,6 +213,37 @@ class OpenSelection(SelvaneTestCase):
         self.assertIn(target.strip('"').lower(),
                       ("reldir", win_path(os.path.join(self.cwd, "reldir")).lower()))
         self.assert_clipboard_restored("reldir")
+
+    def test_paths_are_found_in_what_people_select(self):
+        self.start()
+        folder, notes = win_path(self.folder), win_path(self.file)
+        url = "file:///" + win_path(self.spaced_file).replace("\\", "/").replace(" ", "%20")
+        self.press_in_turn([
+            (folder + "\r\n", 'explore "%s"' % folder),  # a triple click's line break
+            ('"%SELVANE_E2E_OPEN%\\notes.txt",', 'open "%s"' % notes),
+            (url, 'open "%s"' % win_path(self.spaced_file)),
+            (notes + ":12:5", 'open "%s"' % notes),
+        ])
+
+    def test_registry_key_and_mail_address(self):
+        self.desk.reg_delete(REGEDIT_KEY)  # so that LastKey can only come from this press
+        self.start()
+        try:
+            key = r"Computer\HKEY_CURRENT_USER\Software\Selvane"
+            self.press_hotkey_on(key)
+            # util\regjump.exe beside Selvane.exe stores the key and starts the editor.
+            editor = self.desk.find_window("RegEdit_RegEdit", "-", wait_ms=15000)
+            self.assertIsNotNone(editor, "the registry editor did not start")
+            self.assertEqual(self.desk.reg_get(REGEDIT_KEY, "LastKey"),
+                             r"HKEY_CURRENT_USER\Software\Selvane")
+            self.assert_clipboard_restored(key)
+            self.assert_balloon(OPENING_SELECTION)
+            self.close_notepads()
+
+            self.press_in_turn([("someone@example.com.", 'mail "mailto:someone@example.com"')])
+        finally:
+            self.desk.post(WM_CLOSE, cls="RegEdit_RegEdit", title="-")
+            self.desk.window_gone("RegEdit_RegEdit", "-", 10000)
 
 
 if __name__ == "__main__":

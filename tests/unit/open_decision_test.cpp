@@ -404,10 +404,18 @@ TEST(CleanUpSelectionTest, TakesAwayWhatSurroundsButNeverEverything) {
         const wchar_t* in;
         const wchar_t* out;
     } cases[] = {
-        {L"(\"C:\\x\").", L"C:\\x"},   {L"[ <a> ]!?", L"a"},   {L"\u201Ca\u201D,", L"a"},
-        {L"\u2018a\u2019", L"a"},      {L"'a';", L"a"},         {L"a)", L"a)"},
-        {L"f(1)", L"f(1)"},            {L"...", L"..."},        {L"\"\"", L"\"\""},
-        {L"( )", L"( )"},              {L"C:.", L"C:"},         {L"ab:", L"ab"},
+        {L"(\"C:\\x\").", L"C:\\x"},
+        {L"[ <a> ]!?", L"a"},
+        {L"\u201Ca\u201D,", L"a"},
+        {L"\u2018a\u2019", L"a"},
+        {L"'a';", L"a"},
+        {L"a)", L"a)"},
+        {L"f(1)", L"f(1)"},
+        {L"...", L"..."},
+        {L"\"\"", L"\"\""},
+        {L"( )", L"( )"},
+        {L"C:.", L"C:"},
+        {L"ab:", L"ab"},
         {L"\"C:\\a b\\\" .", L"C:\\a b\\"},
     };
     for (const auto& c : cases) {
@@ -433,7 +441,8 @@ TEST_F(OpenDecisionTest, EachFormOpensWhatItNamesOnDisk) {
         // Quotes, brackets and trailing punctuation.
         {L"\"C:\\Users\\me\\Projects\"", OpenOutcome::kOpenedFolder,
          L"explore C:\\Users\\me\\Projects"},
-        {L"\u201CC:\\work\\notes.txt\u201D.", OpenOutcome::kOpenedFile, L"open C:\\work\\notes.txt"},
+        {L"\u201CC:\\work\\notes.txt\u201D.", OpenOutcome::kOpenedFile,
+         L"open C:\\work\\notes.txt"},
         {L"(<C:\\work\\docs>);", OpenOutcome::kOpenedFolder, L"explore C:\\work\\docs"},
         // Variables.
         {L"%userprofile%\\Projects", OpenOutcome::kOpenedFolder,
@@ -506,7 +515,8 @@ TEST_F(OpenDecisionTest, WhatExistsAsSelectedWinsAndFormsComeInOrder) {
 
 TEST_F(OpenDecisionTest, WhatOpenedBeforeOpensTheSameWay) {
     ExpectRows({
-        {L"C:\\Users\\me\\Projects", OpenOutcome::kOpenedFolder, L"explore C:\\Users\\me\\Projects"},
+        {L"C:\\Users\\me\\Projects", OpenOutcome::kOpenedFolder,
+         L"explore C:\\Users\\me\\Projects"},
         {L"c:/users//me/projects", OpenOutcome::kOpenedFolder, L"explore c:/users/me/projects"},
         {L"http://example.com/a.b?c=d:1", OpenOutcome::kOpenedAddress,
          L"open http://example.com/a.b?c=d:1"},

@@ -40,6 +40,12 @@ TEST(RegjumpKey, AcceptsLongAndShortRootsInAnyCase) {
         {L"HKU\\.DEFAULT", RegistryRoot::Users, L"HKEY_USERS", L".DEFAULT"},
         {L"HKEY_CURRENT_CONFIG\\Software", RegistryRoot::CurrentConfig, L"HKEY_CURRENT_CONFIG",
          L"Software"},
+        // The other half of each pair: every root, long or short, as the opener passes it.
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE", RegistryRoot::LocalMachine, L"HKEY_LOCAL_MACHINE",
+         L"SOFTWARE"},
+        {L"HKEY_CLASSES_ROOT\\.txt", RegistryRoot::ClassesRoot, L"HKEY_CLASSES_ROOT", L".txt"},
+        {L"HKEY_USERS", RegistryRoot::Users, L"HKEY_USERS", L""},
+        {L"hkcc\\System", RegistryRoot::CurrentConfig, L"HKEY_CURRENT_CONFIG", L"System"},
         // A root alone, a trailing backslash, blanks and quotes around the key, blanks inside.
         {L"HKCU", RegistryRoot::CurrentUser, L"HKEY_CURRENT_USER", L""},
         {L"HKCU\\", RegistryRoot::CurrentUser, L"HKEY_CURRENT_USER", L""},
