@@ -79,7 +79,7 @@ public:
     }
 
     bool ExpandVariables(const wchar_t* text, std::wstring& expanded) override {
-        // The environment holds at most 32,767 characters a value; a longer text is no
+        // ExpandEnvironmentStringsW handles at most 32,767 characters; a longer text is no
         // path with variables in it.
         if (wcslen(text) >= kLongestExpansion) return false;
         std::vector<wchar_t> buffer(kLongestExpansion);

@@ -93,26 +93,14 @@ public:
     int shellCalls = 0;
 
 private:
-    // Fails, or gives back the text, a part of it, something else or nothing.
+    // Gives back the text, its second half, a path with a position or nothing; or fails.
     bool Rewrite(const wchar_t* text, std::wstring& result) {
-        const uint8_t mode = m_answers.Byte();
         const std::wstring in = text;
-        switch (mode % 5) {
-            case 0:
-                return false;
-            case 1:
-                result = in;
-                return true;
-            case 2:
-                result = in.substr(in.size() / 2);
-                return true;
-            case 3:
-                result = L"C:\\x/y.txt:1";
-                return true;
-            default:
-                result.clear();
-                return true;
-        }
+        const std::wstring answers[] = {in, in.substr(in.size() / 2), L"C:\\x/y.txt:1", L""};
+        const uint8_t mode = m_answers.Byte() % 5;
+        if (mode == 4) return false;
+        result = answers[mode];
+        return true;
     }
 
     void Record(const char* operation, const wchar_t* argument) {
