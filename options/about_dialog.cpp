@@ -1,7 +1,6 @@
 #include "options/about_dialog.h"
 
 #include <string>
-#include <vector>
 
 #include "options/registry_tool.h"
 #include "res/resource.h"
