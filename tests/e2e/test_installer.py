@@ -68,12 +68,14 @@ class Installer(SelvaneTestCase):
         return values
 
     def run_setup(self, *args):
-        return self.desk.wine(SETUP, "/S", *args, timeout=180).returncode
+        # Not through a pipe: under Wine a process started on the installer's behalf may keep
+        # it open, and the wait would not end.
+        return self.desk.spawn(SETUP, "/S", *args).wait(timeout=180)
 
     def uninstall(self, *args):
         command = self.reg_values(UNINSTALL_KEY)["QuietUninstallString"]
         exe, rest = re.fullmatch(r'"([^"]+)" (.*)', command).groups()
-        self.assertEqual(self.desk.wine(exe, *rest.split(), *args, timeout=120).returncode, 0)
+        self.assertEqual(self.desk.spawn(exe, *rest.split(), *args).wait(timeout=120), 0)
         # The uninstaller goes on from a copy of itself; its last step removes its entry.
         self.assertTrue(self.desk.wait_until(lambda: self.reg_values(UNINSTALL_KEY) is None,
                                              wait_s=60), "the uninstaller did not finish")
