@@ -68,7 +68,8 @@ xdotool windowmove --sync "$options" 200 150
 sleep 1
 click_in "$options" 75 18
 sleep 1
-shoot "$options" settings-tab.png || exit 1
+# The page's lower part is empty.
+shoot "$options" settings-tab.png 470x200+0+0 || exit 1
 xdotool key --window "$options" Escape
 xdotool windowunmap "$options" 2>/dev/null
 
@@ -78,15 +79,19 @@ mkdir -p "$WINEPREFIX/drive_c/Projects/Reports"
 printf 'C:\\Projects\\Reports' >"$root/selection.txt"
 $SELVANE_WINE notepad "Z:${root//\//\\}\\selection.txt" </dev/null >/dev/null 2>&1 &
 notepad=$(wait_window 30 "selection.txt") || { echo "screenshots: no Notepad" >&2; exit 1; }
-xdotool windowmove --sync "$notepad" 300 300
+xdotool windowsize --sync "$notepad" 440 120
+xdotool windowmove --sync "$notepad" 150 100
 xdotool windowfocus --sync "$notepad"
 xdotool key --clearmodifiers ctrl+a
 sleep 0.5
 xdotool key --clearmodifiers ctrl+super+o
 wait_window 30 "Reports" >/dev/null || echo "screenshots: no Explorer window appeared" >&2
-xdotool windowmove --sync "$(wait_window 5 Reports)" 500 400 2>/dev/null
+explorer=$(wait_window 5 Reports) &&
+  xdotool windowsize --sync "$explorer" 460 260 windowmove --sync "$explorer" 250 170
 sleep 3
-shoot root balloon.png 330x110+0+0 || exit 1
+shoot root balloon.png 740x420+0+0 || exit 1
+# Xvfb's root is black: paint the background a desktop blue, from a corner no window covers.
+mogrify -fill '#3a6ea5' -draw 'color 0,419 floodfill' "$out/balloon.png"
 
 # 3. The installer: Next on the folder page leads to the Options page.
 $SELVANE_WINE "$setup" </dev/null >/dev/null 2>&1 &
