@@ -136,8 +136,11 @@ class Installer(SelvaneTestCase):
         self.assert_removed()
         self.assertEqual(self.desk.reg_get(SETTINGS_KEY, "OpenSelectionHotkey"), "75")
 
-        # Without the sign-in start; then an uninstall that takes the settings along.
+        # Without the sign-in start, which an upgrade keeps; then an uninstall that takes
+        # the settings along.
         self.assertEqual(self.run_setup("/NOAUTOSTART"), 0)
+        self.assert_installed(autostart=False)
+        self.assertEqual(self.run_setup(), 0)
         self.assert_installed(autostart=False)
         self.uninstall("/REMOVESETTINGS")
         self.assert_removed()
