@@ -1,4 +1,5 @@
-; Selvane's installer: per-user, no administrator rights, into %LOCALAPPDATA%\Programs\Selvane.
+; Selvane's installer: per-user, no administrator rights, into
+; %LOCALAPPDATA%\Programs\Selvane.
 ; Built by scripts/make-installer.sh; the defines it passes:
 ;   VERSION  x.y.z of the program
 ;   STAGE    folder with Selvane.exe, util\regjump.exe and README.txt as installed
