@@ -14,8 +14,9 @@ selvane_wine_env() {
   flock 9
 
   export WINEDEBUG=${WINEDEBUG:--all}
-  # No Mono or Gecko installers: they would prompt, and nothing here needs them.
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # No Mono or Gecko installers: they would prompt, and nothing here needs them. No menu
+  # builder either: Start-menu shortcuts made in a test prefix stay out of the Linux menus.
+  export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
   export WINEPREFIX="$root/$name"
   # Debian's `wine` runs the 32-bit loader first; where the kernel cannot execute
   # 32-bit programs (some sandboxes), only the 64-bit loader works.

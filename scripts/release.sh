@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds the release zip dist/Selvane-<version>-win32.zip: Selvane.exe, util\regjump.exe and
-# README.txt, laid out as a user installs them. The same sources give the same bytes: the PE
-# files carry no time stamp and the zip entries have fixed dates, order and permissions.
+# Builds the release zip dist/Selvane-<version>-win32.zip (Selvane.exe, util\regjump.exe and
+# README.txt, laid out as a user installs them) and the installer
+# dist/Selvane-<version>-setup.exe around the same files. The same sources give the same
+# bytes: the PE files carry no time stamp, the zip entries have fixed dates, order and
+# permissions, and the installer stores fixed file dates and no build time.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
@@ -35,5 +37,8 @@ with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
         with open(os.path.join(stage, name), "rb") as f:
             z.writestr(info, f.read(), compresslevel=9)
 PY
+setup="$top/dist/Selvane-$version-setup.exe"
+"$top/scripts/make-installer.sh" "$stage/Selvane.exe" "$stage/util/regjump.exe" "$setup"
 echo "release: $zip"
-sha256sum "$zip"
+echo "release: $setup"
+sha256sum "$zip" "$setup"
