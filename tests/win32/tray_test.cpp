@@ -16,8 +16,11 @@ namespace {
 
 TEST(BalloonRequest, FillsTheModifyRecordAndCutsLongTexts) {
     HWND owner = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234));
-    NOTIFYICONDATAW request =
-        MakeBalloonRequest(owner, TrayIconGuid, L"Opening selection", L"Selvane", 500);
+    NOTIFYICONDATAW icon = {};
+    icon.hWnd = owner;
+    icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_GUID;
+    icon.guidItem = TrayIconGuid;
+    NOTIFYICONDATAW request = MakeBalloonRequest(icon, L"Opening selection", L"Selvane", 500);
     EXPECT_EQ(request.cbSize, sizeof(NOTIFYICONDATAW));
     EXPECT_EQ(request.hWnd, owner);
     EXPECT_EQ(request.uID, 0u);
@@ -33,7 +36,7 @@ TEST(BalloonRequest, FillsTheModifyRecordAndCutsLongTexts) {
 
     // Longer than the fields: cut with the NUL inside, nothing after them overwritten.
     std::wstring title(100, L'T'), text(400, L'x');
-    request = MakeBalloonRequest(owner, TrayIconGuid, text.c_str(), title.c_str(), 1);
+    request = MakeBalloonRequest(icon, text.c_str(), title.c_str(), 1);
     EXPECT_EQ(std::wstring(request.szInfoTitle), std::wstring(63, L'T'));
     EXPECT_EQ(std::wstring(request.szInfo), std::wstring(255, L'x'));
     EXPECT_EQ(request.dwInfoFlags, static_cast<DWORD>(NIIF_USER | NIIF_LARGE_ICON));
@@ -42,9 +45,18 @@ TEST(BalloonRequest, FillsTheModifyRecordAndCutsLongTexts) {
 
     // Exactly the field's room is kept whole; no text at all gives an empty field.
     std::wstring fits(63, L'f');
-    request = MakeBalloonRequest(owner, TrayIconGuid, nullptr, fits.c_str(), 1);
+    request = MakeBalloonRequest(icon, nullptr, fits.c_str(), 1);
     EXPECT_EQ(std::wstring(request.szInfoTitle), fits);
     EXPECT_EQ(request.szInfo[0], L'\0');
+
+    // An icon added by window and id is addressed the same way.
+    icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    icon.guidItem = GUID();
+    icon.uID = 7;
+    request = MakeBalloonRequest(icon, L"x", L"Selvane", 1);
+    EXPECT_EQ(request.uFlags, static_cast<UINT>(NIF_INFO));
+    EXPECT_EQ(request.hWnd, owner);
+    EXPECT_EQ(request.uID, 7u);
 }
 
 TEST(CopyBounded, NeverWritesPastTheField) {
