@@ -301,6 +301,7 @@ void CTrayWindow::Shutdown() {
     KillTimer(m_hWnd, kIconRetryTimer);
     // The same record as the add request: the shell finds the icon the same way.
     if (m_iconAdded) Shell_NotifyIconW(NIM_DELETE, &m_notifyIconData);
+    m_iconAdded = false;
     DestroyMenu(m_popupMenu);
     m_popupMenu = nullptr;
     if (m_hotkeyRegistered) {

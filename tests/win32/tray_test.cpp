@@ -5,12 +5,45 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
 #include <string>
 
 #include "app/balloon.h"
 #include "app/tray_window.h"
+#include "options/option_dialog.h"
 #include "res/resource.h"
 #include "settings/settings.h"
+#include "tests/win32/test_helpers.h"
+
+// The next allocation of g_guardSize bytes gets pages of its own that its delete makes
+// inaccessible: a later touch of the freed object faults, as under a debug heap (mingw
+// has no AddressSanitizer). Armed for the options window object of each tray window.
+static std::atomic<size_t> g_guardSize{0};
+static void* g_guarded = nullptr;
+
+void* operator new(size_t size) {
+    size_t expected = size;
+    if (size != 0 && g_guardSize.compare_exchange_strong(expected, 0)) {
+        g_guarded = VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        if (g_guarded != nullptr) return g_guarded;
+    }
+    if (void* block = std::malloc(size != 0 ? size : 1)) return block;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* block) noexcept {
+    DWORD old = 0;
+    if (block != nullptr && block == g_guarded) {
+        VirtualProtect(block, 1, PAGE_NOACCESS, &old);  // kept reserved: never reused
+    } else {
+        std::free(block);
+    }
+}
+
+void operator delete(void* block, size_t) noexcept {
+    operator delete(block);
+}
 
 namespace {
 
@@ -86,6 +119,7 @@ protected:
         ASSERT_TRUE(WriteSetting("FirstLaunch", false));
         ASSERT_TRUE(WriteSetting("OpenSelectionHotkey", kKeyCode));
         ASSERT_TRUE(WriteSetting("OpenSelectionHotkeyModifier", kModifiers));
+        g_guardSize = sizeof(COptionDialog);
         m_tray = new CTrayWindow();
         EXPECT_EQ(SettingsKeyPath, "Software\\Selvane");
         SettingsKeyPath = kKey;
@@ -108,12 +142,12 @@ protected:
         return true;
     }
 
-    bool IconKnownToShell() {
+    bool IconKnownToShell(bool byGuid = true) {
         NOTIFYICONDATAW probe = {};
         probe.cbSize = sizeof(probe);
         probe.hWnd = m_tray->m_hWnd;
-        probe.uFlags = NIF_GUID;
-        probe.guidItem = TrayIconGuid;
+        probe.uFlags = byGuid ? NIF_GUID : 0;
+        probe.guidItem = byGuid ? TrayIconGuid : GUID();
         return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
     }
 
@@ -229,6 +263,142 @@ TEST_F(TrayWindowLife, QuitAndExitBothDestroyTheMainWindow) {
             SettingsKeyPath = kKey;
             ASSERT_TRUE(m_tray->Create());
         }
+    }
+}
+
+
+// ---------------------------------------------------------------------------------------
+// The shell refusing the icon. Wine ties no GUID to a path and its tray is always up, so a
+// stand-in for Shell_NotifyIconW refuses what Windows would.
+
+decltype(&Shell_NotifyIconW) g_realNotify = nullptr;
+int g_refusedTries = 0;      // tries refused whatever they ask (no shell yet)
+bool g_refuseGuid = false;   // requests identified by GUID refused (a moved program)
+int g_tries = 0;             // add requests by GUID: one per try
+BOOL WINAPI RefusingNotify(DWORD request, PNOTIFYICONDATAW data) {
+    const bool byGuid = (data->uFlags & NIF_GUID) != 0;
+    if (request == NIM_ADD && byGuid && ++g_tries <= g_refusedTries) return FALSE;
+    if (g_tries <= g_refusedTries && request != NIM_DELETE) return FALSE;
+    if (g_refuseGuid && byGuid) return FALSE;
+    return g_realNotify(request, data);
+}
+
+class RefusedTrayIcon : public TrayWindowLife {
+protected:
+    void SetUp() override {
+        g_realNotify = reinterpret_cast<decltype(&Shell_NotifyIconW)>(
+            SwapImport("Shell_NotifyIconW", reinterpret_cast<void*>(&RefusingNotify)));
+        ASSERT_NE(g_realNotify, nullptr);
+        TrayWindowLife::SetUp();
+    }
+    void TearDown() override {
+        TrayWindowLife::TearDown();
+        SwapImport("Shell_NotifyIconW", reinterpret_cast<void*>(g_realNotify));
+        g_refusedTries = 0;
+        g_refuseGuid = false;
+    }
+    // Pumps the thread's messages until `done` holds (or a generous limit passes).
+    template <typename Done>
+    bool PumpUntil(Done done) {
+        for (DWORD start = GetTickCount(); !done() && GetTickCount() - start < 30000;) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+            Sleep(20);
+        }
+        return done();
+    }
+};
+
+TEST_F(RefusedTrayIcon, GuidRefusedIconGoesByWindowAndIdInEveryRequest) {
+    g_refuseGuid = true;
+    // Again, with this fixture's stand-in in place from the start.
+    DestroyWindow(m_tray->m_hWnd);
+    ASSERT_TRUE(m_tray->Create());
+    ASSERT_TRUE(m_tray->m_iconAdded);
+    EXPECT_EQ(m_tray->m_notifyIconData.uFlags & NIF_GUID, 0u);
+    EXPECT_TRUE(IconKnownToShell(false));
+    const NOTIFYICONDATAW balloon = MakeBalloonRequest(m_tray->m_notifyIconData, L"t", L"T", 1);
+    EXPECT_EQ(balloon.uFlags, static_cast<UINT>(NIF_INFO));
+    EXPECT_EQ(balloon.hWnd, m_tray->m_hWnd);
+    EXPECT_EQ(m_tray->WindowProc(WM_DESTROY, 0, 0), 0);
+    EXPECT_FALSE(IconKnownToShell(false));
+}
+
+TEST_F(RefusedTrayIcon, ShellNotReadyIsTriedAgainUntilTheIconIsInThenTheBoxIfNever) {
+    for (int refused : {1, kIconTries * 2}) {
+        DestroyWindow(m_tray->m_hWnd);
+        g_refusedTries = refused;
+        g_tries = 0;
+        std::wstring box;
+        {
+            BoxWatcher watcher(L"Selvane");
+            ASSERT_TRUE(m_tray->Create());
+            EXPECT_FALSE(m_tray->m_iconAdded);
+            // The last try shows its box (read and dismissed by the watcher) before it
+            // returns to this loop.
+            EXPECT_TRUE(PumpUntil([&] { return m_tray->m_iconAdded || g_tries >= kIconTries; }));
+            box = watcher.Text();
+        }
+        // One-shot timers only: none is left, whether the icon came or not.
+        EXPECT_FALSE(KillTimer(m_tray->m_hWnd, kIconRetryTimer));
+        if (refused < kIconTries) {
+            EXPECT_TRUE(m_tray->m_iconAdded);
+            EXPECT_TRUE(IconKnownToShell());
+            EXPECT_EQ(box, L"");
+        } else {
+            EXPECT_FALSE(m_tray->m_iconAdded);
+            EXPECT_EQ(box, L"Failed to add an icon in the tray");
+            EXPECT_EQ(g_tries, kIconTries);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// "Quit" from the tray while a box of the Settings page is up: the options window and its
+// object go; the page must touch nothing of itself when the box returns.
+
+TEST_F(TrayWindowLife, QuitDuringASettingsBoxEndsCleanly) {
+    for (bool storeFails : {false, true}) {
+        HWND other = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr,
+                                     nullptr);
+        if (storeFails) {
+            // Below a volatile key no lasting key can be made: the store fails (box 116).
+            HKEY key = nullptr;
+            ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\SelvaneTests\\volatile", 0,
+                                      nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr, &key,
+                                      nullptr),
+                      ERROR_SUCCESS);
+            RegCloseKey(key);
+            SettingsKeyPath = "Software\\SelvaneTests\\volatile\\Lasting";
+        } else {
+            // Held elsewhere: the registration fails (box 113).
+            ASSERT_TRUE(RegisterHotKey(other, 1, MOD_CONTROL | MOD_ALT, 'J'));
+        }
+        m_tray->ShowOptions();
+        CSettingsDialog& page = m_tray->m_optionDialog->m_settingsPage;
+        page.m_key = 'J';
+        page.m_modifiers = MOD_CONTROL | MOD_ALT;
+        HWND main = m_tray->m_hWnd;
+        std::wstring text;
+        {
+            BoxWatcher box(L"Selvane", main, WM_COMMAND, IDM_QUIT);
+            SendMessageW(page.m_hWnd, WM_COMMAND, IDC_APPLY, 0);
+            text = box.Text();
+        }
+        EXPECT_EQ(text.rfind(storeFails ? L"Failed to save" : L"The hotkey could not", 0), 0u);
+        EXPECT_FALSE(IsWindow(main));
+        EXPECT_EQ(m_tray->m_optionDialog, nullptr);
+        MSG msg;
+        ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+        EXPECT_EQ(msg.wParam, 0u);
+        DestroyWindow(other);
+        // A fresh tray window for the next box.
+        delete m_tray;
+        SettingsKeyPath = kKey;
+        g_guardSize = sizeof(COptionDialog);
+        m_tray = new CTrayWindow();
+        SettingsKeyPath = kKey;
+        ASSERT_TRUE(m_tray->Create());
     }
 }
 
