@@ -45,8 +45,8 @@ public:
     COptionDialog* m_optionDialog;
     // Broadcast by the shell when the taskbar is re-created; the icon is re-added then.
     UINT m_taskbarCreatedMessage;
-    // Add requests made for the icon so far; while the shell refuses them a one-shot timer
-    // (kIconRetryTimer) tries again, up to kIconTries in all.
+    // Tries of the icon's add request so far; while the shell refuses them a one-shot
+    // timer (kIconRetryTimer) tries again, up to kIconTries in all.
     int m_iconTries;
     // The hotkey press that started the last run, while its keys were seen held: hotkey
     // messages typed between m_pressStart and m_pressReleased are its auto-repeats.

@@ -62,7 +62,7 @@ INT_PTR CSettingsDialog::DialogProc(UINT message, WPARAM wParam, LPARAM /*lParam
         } else if (id == IDC_BALLOON_CLOSE) {
             SetShowBalloonOnClosePressed(IsChecked(IDC_BALLOON_CLOSE));
         } else if (wParam == IDC_APPLY) {
-            ApplyHotkey();
+            ApplyHotkey();  // may end with this object deleted: nothing may follow it
         }
     } else if (code == EN_CHANGE && id == IDC_HOTKEY) {
         HWND hotkey = GetDlgItem(m_hWnd, IDC_HOTKEY);
