@@ -119,6 +119,13 @@ protected:
         ASSERT_TRUE(WriteSetting("FirstLaunch", false));
         ASSERT_TRUE(WriteSetting("OpenSelectionHotkey", kKeyCode));
         ASSERT_TRUE(WriteSetting("OpenSelectionHotkeyModifier", kModifiers));
+        Recreate();
+    }
+
+    // A fresh tray window and main window (its options window object guarded).
+    void Recreate() {
+        if (m_tray != nullptr && IsWindow(m_tray->m_hWnd)) DestroyWindow(m_tray->m_hWnd);
+        delete m_tray;
         g_guardSize = sizeof(COptionDialog);
         m_tray = new CTrayWindow();
         EXPECT_EQ(SettingsKeyPath, "Software\\Selvane");
@@ -256,13 +263,7 @@ TEST_F(TrayWindowLife, QuitAndExitBothDestroyTheMainWindow) {
         EXPECT_TRUE(HotkeyFree());
         MSG msg;
         EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-        if (command == IDM_QUIT) {
-            // A fresh window for the second command.
-            delete m_tray;
-            m_tray = new CTrayWindow();
-            SettingsKeyPath = kKey;
-            ASSERT_TRUE(m_tray->Create());
-        }
+        if (command == IDM_QUIT) Recreate();  // a fresh window for the second command
     }
 }
 
@@ -283,74 +284,47 @@ BOOL WINAPI RefusingNotify(DWORD request, PNOTIFYICONDATAW data) {
     return g_realNotify(request, data);
 }
 
-class RefusedTrayIcon : public TrayWindowLife {
-protected:
-    void SetUp() override {
-        g_realNotify = reinterpret_cast<decltype(&Shell_NotifyIconW)>(
-            SwapImport("Shell_NotifyIconW", reinterpret_cast<void*>(&RefusingNotify)));
-        ASSERT_NE(g_realNotify, nullptr);
-        TrayWindowLife::SetUp();
-    }
-    void TearDown() override {
-        TrayWindowLife::TearDown();
-        SwapImport("Shell_NotifyIconW", reinterpret_cast<void*>(g_realNotify));
-        g_refusedTries = 0;
-        g_refuseGuid = false;
-    }
-    // Pumps the thread's messages until `done` holds (or a generous limit passes).
-    template <typename Done>
-    bool PumpUntil(Done done) {
-        for (DWORD start = GetTickCount(); !done() && GetTickCount() - start < 30000;) {
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-            Sleep(20);
-        }
-        return done();
-    }
-};
-
-TEST_F(RefusedTrayIcon, GuidRefusedIconGoesByWindowAndIdInEveryRequest) {
-    g_refuseGuid = true;
-    // Again, with this fixture's stand-in in place from the start.
-    DestroyWindow(m_tray->m_hWnd);
-    ASSERT_TRUE(m_tray->Create());
-    ASSERT_TRUE(m_tray->m_iconAdded);
-    EXPECT_EQ(m_tray->m_notifyIconData.uFlags & NIF_GUID, 0u);
-    EXPECT_TRUE(IconKnownToShell(false));
-    const NOTIFYICONDATAW balloon = MakeBalloonRequest(m_tray->m_notifyIconData, L"t", L"T", 1);
-    EXPECT_EQ(balloon.uFlags, static_cast<UINT>(NIF_INFO));
-    EXPECT_EQ(balloon.hWnd, m_tray->m_hWnd);
-    EXPECT_EQ(m_tray->WindowProc(WM_DESTROY, 0, 0), 0);
-    EXPECT_FALSE(IconKnownToShell(false));
-}
-
-TEST_F(RefusedTrayIcon, ShellNotReadyIsTriedAgainUntilTheIconIsInThenTheBoxIfNever) {
-    for (int refused : {1, kIconTries * 2}) {
-        DestroyWindow(m_tray->m_hWnd);
-        g_refusedTries = refused;
+TEST_F(TrayWindowLife, RefusedIconIsAddedByWindowOrTriedAgainThenReported) {
+    g_realNotify = reinterpret_cast<decltype(&Shell_NotifyIconW)>(
+        SwapImport("Shell_NotifyIconW", reinterpret_cast<void*>(&RefusingNotify)));
+    ASSERT_NE(g_realNotify, nullptr);
+    const struct {
+        bool refuseGuid;
+        int refusedTries;
+        bool added;
+    } cases[] = {{true, 0, true}, {false, 1, true}, {false, kIconTries * 2, false}};
+    for (const auto& c : cases) {
+        g_refuseGuid = c.refuseGuid;
+        g_refusedTries = c.refusedTries;
         g_tries = 0;
         std::wstring box;
         {
             BoxWatcher watcher(L"Selvane");
-            ASSERT_TRUE(m_tray->Create());
-            EXPECT_FALSE(m_tray->m_iconAdded);
-            // The last try shows its box (read and dismissed by the watcher) before it
-            // returns to this loop.
-            EXPECT_TRUE(PumpUntil([&] { return m_tray->m_iconAdded || g_tries >= kIconTries; }));
+            Recreate();
+            // The last try shows its box (read and dismissed by the watcher) before the
+            // timer message that ran it returns.
+            for (DWORD start = GetTickCount(); !m_tray->m_iconAdded && g_tries < kIconTries &&
+                                               GetTickCount() - start < 30000;) {
+                MSG msg;
+                while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+                Sleep(20);
+            }
             box = watcher.Text();
         }
+        EXPECT_EQ(m_tray->m_iconAdded, c.added) << c.refusedTries;
+        EXPECT_EQ(box, c.added ? L"" : L"Failed to add an icon in the tray");
         // One-shot timers only: none is left, whether the icon came or not.
         EXPECT_FALSE(KillTimer(m_tray->m_hWnd, kIconRetryTimer));
-        if (refused < kIconTries) {
-            EXPECT_TRUE(m_tray->m_iconAdded);
-            EXPECT_TRUE(IconKnownToShell());
-            EXPECT_EQ(box, L"");
-        } else {
-            EXPECT_FALSE(m_tray->m_iconAdded);
-            EXPECT_EQ(box, L"Failed to add an icon in the tray");
-            EXPECT_EQ(g_tries, kIconTries);
-        }
+        // By GUID when the shell takes it; by window and id in every request otherwise.
+        const bool byGuid = (m_tray->m_notifyIconData.uFlags & NIF_GUID) != 0;
+        EXPECT_EQ(byGuid, !c.refuseGuid);
+        EXPECT_EQ(IconKnownToShell(byGuid), c.added);
+        const NOTIFYICONDATAW balloon = MakeBalloonRequest(m_tray->m_notifyIconData, L"t", L"T", 1);
+        EXPECT_EQ(balloon.uFlags, static_cast<UINT>(byGuid ? NIF_INFO | NIF_GUID : NIF_INFO));
+        EXPECT_EQ(m_tray->WindowProc(WM_DESTROY, 0, 0), 0);
+        EXPECT_FALSE(IconKnownToShell(byGuid));
     }
+    SwapImport("Shell_NotifyIconW", reinterpret_cast<void*>(g_realNotify));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -392,13 +366,7 @@ TEST_F(TrayWindowLife, QuitDuringASettingsBoxEndsCleanly) {
         ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
         EXPECT_EQ(msg.wParam, 0u);
         DestroyWindow(other);
-        // A fresh tray window for the next box.
-        delete m_tray;
-        SettingsKeyPath = kKey;
-        g_guardSize = sizeof(COptionDialog);
-        m_tray = new CTrayWindow();
-        SettingsKeyPath = kKey;
-        ASSERT_TRUE(m_tray->Create());
+        Recreate();
     }
 }
 
