@@ -9,14 +9,15 @@ void CopyBounded(wchar_t* field, size_t capacity, const wchar_t* source) {
     field[i] = L'\0';
 }
 
-NOTIFYICONDATAW MakeBalloonRequest(HWND hWnd, const GUID& iconGuid, const wchar_t* text,
+NOTIFYICONDATAW MakeBalloonRequest(const NOTIFYICONDATAW& icon, const wchar_t* text,
                                    const wchar_t* title, UINT timeout) {
     NOTIFYICONDATAW request = {};
     request.cbSize = sizeof(request);
-    request.hWnd = hWnd;
-    request.uID = 0;
-    request.uFlags = NIF_INFO | NIF_GUID;
-    request.guidItem = iconGuid;
+    // The same identification as every other request for the icon.
+    request.hWnd = icon.hWnd;
+    request.uID = icon.uID;
+    request.uFlags = NIF_INFO | (icon.uFlags & NIF_GUID);
+    request.guidItem = icon.guidItem;
     // NIIF_USER without a balloon icon of our own: the shell shows the tray icon's.
     request.dwInfoFlags = NIIF_USER | NIIF_LARGE_ICON;
     CopyBounded(request.szInfoTitle, ARRAYSIZE(request.szInfoTitle), title);
@@ -26,9 +27,9 @@ NOTIFYICONDATAW MakeBalloonRequest(HWND hWnd, const GUID& iconGuid, const wchar_
     return request;
 }
 
-void ShowBalloon(HWND hWnd, const GUID& iconGuid, const wchar_t* text, const wchar_t* title,
+void ShowBalloon(const NOTIFYICONDATAW& icon, const wchar_t* text, const wchar_t* title,
                  UINT timeout) {
-    NOTIFYICONDATAW request = MakeBalloonRequest(hWnd, iconGuid, text, title, timeout);
+    NOTIFYICONDATAW request = MakeBalloonRequest(icon, text, title, timeout);
     // Refused when there is no icon (never added, or lost with the shell): nothing to say.
     Shell_NotifyIconW(NIM_MODIFY, &request);
 }

@@ -23,6 +23,30 @@ void ShowWarning(HWND owner, UINT textId) {
     MessageBoxW(owner, GetWstring(textId), GetWstring(IDS_CAPTION), MB_OK | MB_ICONWARNING);
 }
 
+bool KeyDown(int key) {
+    return GetAsyncKeyState(key) < 0;
+}
+
+// Whether every key of the hotkey that WM_HOTKEY's lParam names is down right now.
+bool HotkeyHeld(LPARAM lParam) {
+    const UINT modifiers = LOWORD(lParam);
+    const int key = HIWORD(lParam);
+    if (key == 0 || !KeyDown(key)) return false;
+    if ((modifiers & MOD_CONTROL) && !KeyDown(VK_CONTROL)) return false;
+    if ((modifiers & MOD_ALT) && !KeyDown(VK_MENU)) return false;
+    if ((modifiers & MOD_SHIFT) && !KeyDown(VK_SHIFT)) return false;
+    if ((modifiers & MOD_WIN) && !KeyDown(VK_LWIN) && !KeyDown(VK_RWIN)) return false;
+    return true;
+}
+
+// Tick counts wrap after 49.7 days; compare them by their difference.
+bool NotAfter(DWORD earlier, DWORD later) {
+    return static_cast<LONG>(later - earlier) >= 0;
+}
+
+// As long as the copy keystroke waits for the hotkey's modifiers.
+constexpr DWORD kReleaseWaitMs = 2000;
+
 }  // namespace
 
 CTrayWindow::CTrayWindow()
@@ -33,7 +57,11 @@ CTrayWindow::CTrayWindow()
       m_hotkeyRegistered(false),
       m_trayCallbackMessage(0),
       m_optionDialog(nullptr),
-      m_taskbarCreatedMessage(0) {
+      m_taskbarCreatedMessage(0),
+      m_iconTries(0),
+      m_pressTracked(false),
+      m_pressStart(0),
+      m_pressReleased(0) {
     SettingsKeyPath = "Software\\Selvane";
     // Before the single-instance test on purpose: the Settings page reads the stored
     // hotkey here, in every copy.
@@ -91,8 +119,9 @@ LRESULT CTrayWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     if (m_taskbarCreatedMessage != 0 && message == m_taskbarCreatedMessage) {
-        // The shell was restarted and forgot every icon: add ours again, same record.
-        if (m_iconAdded) Shell_NotifyIconW(NIM_ADD, &m_notifyIconData);
+        // The shell was (re)started and forgot every icon: add ours again, same record.
+        // A shell that comes up after every try failed brings the icon too.
+        if (m_notifyIconData.hWnd != nullptr && TryAddIcon()) KillTimer(m_hWnd, kIconRetryTimer);
         return 0;
     }
 
@@ -131,7 +160,13 @@ LRESULT CTrayWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                     return DefWindowProcW(m_hWnd, message, wParam, lParam);
             }
         case WM_HOTKEY:
-            if (wParam == 0) OpenSelection();
+            if (wParam == 0 && !IsRepeatedHotkey()) {
+                WaitForHotkeyRelease(lParam);
+                OpenSelection();
+            }
+            return 0;
+        case WM_TIMER:
+            if (wParam == kIconRetryTimer) RetryTrayIcon();
             return 0;
         default:
             return DefWindowProcW(m_hWnd, message, wParam, lParam);
@@ -152,7 +187,9 @@ void CTrayWindow::ShowTrayMenu() {
 void CTrayWindow::OnCreate() {
     // The last error is not cleared before these steps: a value left by an earlier call
     // is traced like a new one.
-    if (RegisterHotKey(m_hWnd, 0, GetOpenSelectionHotkeyModifier(), GetOpenSelectionHotkey())) {
+    // MOD_NOREPEAT: keyboard auto-repeat must not queue further runs of one press.
+    if (RegisterHotKey(m_hWnd, 0, GetOpenSelectionHotkeyModifier() | kHotkeyRegisterFlags,
+                       GetOpenSelectionHotkey())) {
         m_hotkeyRegistered = true;
     } else {
         TraceLastError();
@@ -192,11 +229,61 @@ bool CTrayWindow::AddTrayIcon() {
     m_notifyIconData.guidItem = TrayIconGuid;
     m_notifyIconData.hBalloonIcon = nullptr;
 
-    // A refusal (no shell yet) is not an error: the icon comes with TaskbarCreated.
-    Shell_NotifyIconW(NIM_ADD, &m_notifyIconData);
-    m_iconAdded = true;
     m_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
-    return true;
+    m_iconTries = 1;
+    if (TryAddIcon()) return true;
+    // Refused by both identifications: at logon the shell may still be starting. Try
+    // again shortly; the box comes only when every try has failed.
+    return SetTimer(m_hWnd, kIconRetryTimer, kIconRetryMs, nullptr) != 0;
+}
+
+bool CTrayWindow::TryAddIcon() {
+    if (Shell_NotifyIconW(NIM_ADD, &m_notifyIconData)) return m_iconAdded = true;
+    // Already there (a TaskbarCreated the shell sends while it keeps its icons): a modify
+    // request is taken only for an icon the shell knows.
+    if (Shell_NotifyIconW(NIM_MODIFY, &m_notifyIconData)) return m_iconAdded = true;
+    if ((m_notifyIconData.uFlags & NIF_GUID) == 0) return false;
+    // Windows ties a GUID to the path of the program that first registered it, so a
+    // moved Selvane.exe is refused: identify the icon by window and id instead, in every
+    // later request (balloons and the delete included).
+    NOTIFYICONDATAW byWindow = m_notifyIconData;
+    byWindow.uFlags &= ~NIF_GUID;
+    byWindow.guidItem = GUID();
+    if (!Shell_NotifyIconW(NIM_ADD, &byWindow)) return false;
+    m_notifyIconData = byWindow;
+    return m_iconAdded = true;
+}
+
+void CTrayWindow::RetryTrayIcon() {
+    // One shot per try: no timer is left running once the icon is in or the tries are up.
+    KillTimer(m_hWnd, kIconRetryTimer);
+    if (m_iconAdded || TryAddIcon()) return;
+    if (++m_iconTries < kIconTries &&
+        SetTimer(m_hWnd, kIconRetryTimer, kIconRetryMs, nullptr) != 0) {
+        return;
+    }
+    ShowWarning(m_hWnd, IDS_TRAY_ADD_FAILED);
+}
+
+bool CTrayWindow::IsRepeatedHotkey() {
+    // A message sent by a program is no key press.
+    if (InSendMessage() || !m_pressTracked) return false;
+    // Auto-repeat goes on while the keys stay down, so the press's repeats carry the
+    // times of the key events between its start and its release. A press made after the
+    // release is a new one, even when it was queued during the run.
+    const DWORD time = static_cast<DWORD>(GetMessageTime());
+    return NotAfter(m_pressStart, time) && NotAfter(time, m_pressReleased);
+}
+
+void CTrayWindow::WaitForHotkeyRelease(LPARAM lParam) {
+    // The system does not honour MOD_NOREPEAT everywhere (Wine does not). Watch the keys
+    // of this press until they are let go, to know which later messages repeat it.
+    m_pressTracked = !InSendMessage() && HotkeyHeld(lParam);
+    if (!m_pressTracked) return;
+    m_pressStart = static_cast<DWORD>(GetMessageTime());
+    const DWORD start = GetTickCount();
+    while (HotkeyHeld(lParam) && GetTickCount() - start < kReleaseWaitMs) Sleep(10);
+    m_pressReleased = GetTickCount();
 }
 
 bool CTrayWindow::LoadTrayMenu() {
@@ -211,8 +298,10 @@ void CTrayWindow::Shutdown() {
         delete m_optionDialog;
         m_optionDialog = nullptr;
     }
-    // The shell finds the icon by TrayIconGuid in the same record as the add request.
+    KillTimer(m_hWnd, kIconRetryTimer);
+    // The same record as the add request: the shell finds the icon the same way.
     if (m_iconAdded) Shell_NotifyIconW(NIM_DELETE, &m_notifyIconData);
+    m_iconAdded = false;
     DestroyMenu(m_popupMenu);
     m_popupMenu = nullptr;
     if (m_hotkeyRegistered) {

@@ -23,6 +23,8 @@ public:
     void OnCreate();
     bool AddTrayIcon();
     bool LoadTrayMenu();
+    // One add request for the prepared icon record; see tray_window.cpp.
+    bool TryAddIcon();
 
     // Runs on WM_HOTKEY id 0: copy the selection, open it, report in a balloon.
     void OpenSelection();
@@ -30,6 +32,9 @@ public:
 
     // Shows the options window, creating it on first use.
     void ShowOptions();
+    // Keyboard navigation of the options window (Tab, Shift+Tab) for the message loop:
+    // true when `msg` was such a message and has been handled.
+    bool IsOptionsWindowMessage(MSG* msg);
 
     HWND m_hWnd;
     NOTIFYICONDATAW m_notifyIconData;
@@ -40,11 +45,31 @@ public:
     COptionDialog* m_optionDialog;
     // Broadcast by the shell when the taskbar is re-created; the icon is re-added then.
     UINT m_taskbarCreatedMessage;
+    // Tries of the icon's add request so far; while the shell refuses them a one-shot
+    // timer (kIconRetryTimer) tries again, up to kIconTries in all.
+    int m_iconTries;
+    // The hotkey press that started the last run, while its keys were seen held: hotkey
+    // messages typed between m_pressStart and m_pressReleased are its auto-repeats.
+    bool m_pressTracked;
+    DWORD m_pressStart;
+    DWORD m_pressReleased;
 
 private:
     void ShowTrayMenu();
     void Shutdown();
+    void RetryTrayIcon();
+    bool IsRepeatedHotkey();
+    void WaitForHotkeyRelease(LPARAM lParam);
 };
+
+// The tray icon's add request is tried again on this timer of the main window while the
+// shell refuses it (it is still starting), kIconTries times in all, kIconRetryMs apart.
+const UINT_PTR kIconRetryTimer = 1;
+const int kIconTries = 5;
+const UINT kIconRetryMs = 2000;
+
+// Flags the hotkey is registered with beside the stored modifiers: one run per press.
+const UINT kHotkeyRegisterFlags = MOD_NOREPEAT;
 
 // Exit code of wWinMain when the main window cannot be created: without it nothing
 // could ever end the message loop, so the program stops at once.

@@ -205,7 +205,7 @@ int wmain(int argc, wchar_t** argv) {
             double t2 = NowMs();
             IsValidURL(nullptr, kMissingPath, 0);
             double t3 = NowMs();
-            ShowBalloon(tray.m_hWnd, TrayIconGuid, L"bench", L"Selvane", 500);
+            ShowBalloon(tray.m_notifyIconData, L"bench", L"Selvane", 500);
             double t4 = NowMs();
             canon.push_back(t1 - t0);
             attrs.push_back(t2 - t1);

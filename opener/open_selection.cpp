@@ -37,12 +37,22 @@ IsValidUrlFunction UrlValidator() {
     static const IsValidUrlFunction function = [] {
         wchar_t folder[MAX_PATH] = {};
         const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH) return IsValidUrlFunction{};
+        if (length == 0 || length >= MAX_PATH) {
+            TraceLastError();
+            return IsValidUrlFunction{};
+        }
         const std::wstring path = std::wstring(folder, length) + L"\\urlmon.dll";
         HMODULE module = LoadLibraryW(path.c_str());
-        if (module == nullptr) return IsValidUrlFunction{};
-        return reinterpret_cast<IsValidUrlFunction>(
+        // Without it no text is a web address: say why once, since the user only sees
+        // "Could not find this location".
+        if (module == nullptr) {
+            TraceLastError();
+            return IsValidUrlFunction{};
+        }
+        auto found = reinterpret_cast<IsValidUrlFunction>(
             reinterpret_cast<void*>(GetProcAddress(module, "IsValidURL")));
+        if (found == nullptr) TraceLastError();
+        return found;
     }();
     return function;
 }
@@ -113,7 +123,7 @@ private:
 void CTrayWindow::ShowLocationNotFound() {
     const wchar_t* title = GetWstring(IDS_APP_TITLE);
     const wchar_t* text = GetWstring(IDS_NOT_FOUND);
-    ShowBalloon(m_hWnd, TrayIconGuid, text, title, kBalloonTimeoutMs);
+    ShowBalloon(m_notifyIconData, text, title, kBalloonTimeoutMs);
 }
 
 void CTrayWindow::OpenSelection() {
@@ -137,5 +147,5 @@ void CTrayWindow::OpenSelection() {
     const unsigned int textId = BalloonStringFor(outcome, true);
     if (textId == 0 || !GetShowBalloonOnShortcutPressed()) return;
     const wchar_t* title = GetWstring(IDS_APP_TITLE);
-    ShowBalloon(m_hWnd, TrayIconGuid, GetWstring(textId), title, kBalloonTimeoutMs);
+    ShowBalloon(m_notifyIconData, GetWstring(textId), title, kBalloonTimeoutMs);
 }

@@ -8,17 +8,18 @@
 
 INT_PTR CAboutDialog::DialogProc(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
     if (message == WM_SHOWWINDOW && wParam != FALSE) {
-        // The page is shown when its tab is chosen; with Shift held at that moment the
-        // hidden "Browse Registry" button appears and stays for the rest of the run.
-        if (GetKeyState(VK_SHIFT) < 0) {
-            if (HWND button = GetDlgItem(m_hWnd, IDC_BROWSE_REGISTRY)) {
-                ShowWindow(button, SW_SHOW);
-            }
-        }
+        // The page is shown when its tab is chosen.
+        RevealOnShift();
     } else if (message == WM_COMMAND && LOWORD(wParam) == IDC_BROWSE_REGISTRY) {
         BrowseRegistry();
     }
     return 0;
+}
+
+void CAboutDialog::RevealOnShift() {
+    // Once shown, the button stays for the rest of the run.
+    if (GetKeyState(VK_SHIFT) >= 0) return;
+    if (HWND button = GetDlgItem(m_hWnd, IDC_BROWSE_REGISTRY)) ShowWindow(button, SW_SHOW);
 }
 
 namespace {

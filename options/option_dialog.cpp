@@ -25,21 +25,36 @@ COptionDialog::COptionDialog(CTrayWindow* owner)
 
 INT_PTR COptionDialog::DialogProc(UINT message, WPARAM /*wParam*/, LPARAM lParam) {
     switch (message) {
-        case WM_INITDIALOG:
+        case WM_INITDIALOG: {
             AddTabs();
+            // Tab and Shift+Tab go from the tab strip through the shown page's controls:
+            // the strip is a stop, and the dialog manager looks inside the frame and the
+            // pages (it passes over hidden ones).
+            if (HWND tabs = GetDlgItem(m_hWnd, IDC_TABS)) {
+                SetWindowLongPtrW(tabs, GWL_STYLE, GetWindowLongPtrW(tabs, GWL_STYLE) | WS_TABSTOP);
+            }
+            if (HWND frame = GetDlgItem(m_hWnd, IDC_PAGE_FRAME)) {
+                SetWindowLongPtrW(frame, GWL_EXSTYLE,
+                                  GetWindowLongPtrW(frame, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+            }
             CreatePage(IDD_WELCOME, &m_welcomePage);
             CreatePage(IDD_SETTINGS, &m_settingsPage);
             CreatePage(IDD_ABOUT, &m_aboutPage);
             SelectPage(kWelcomeTab, true);
-            break;
+            break;  // FALSE: the focus is set already, on the tab strip
+        }
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
             HWND tabs = GetDlgItem(m_hWnd, IDC_TABS);
             // The tab control has already moved its selection when it reports the change.
-            if (header != nullptr && header->code == static_cast<UINT>(TCN_SELCHANGE) &&
-                !m_selecting && tabs != nullptr && header->hwndFrom == tabs) {
-                int index = static_cast<int>(SendMessageW(tabs, TCM_GETCURSEL, 0, 0));
+            if (header == nullptr || tabs == nullptr || header->hwndFrom != tabs) break;
+            int index = static_cast<int>(SendMessageW(tabs, TCM_GETCURSEL, 0, 0));
+            if (header->code == static_cast<UINT>(TCN_SELCHANGE) && !m_selecting) {
                 SelectPage(index, false);
+            } else if (header->code == static_cast<UINT>(NM_CLICK) && index == kAboutTab) {
+                // A click on the tab already chosen changes no selection; Shift on it
+                // still reveals the hidden button.
+                m_aboutPage.RevealOnShift();
             }
             break;
         }
@@ -49,11 +64,14 @@ INT_PTR COptionDialog::DialogProc(UINT message, WPARAM /*wParam*/, LPARAM lParam
             if (GetShowBalloonOnClosePressed() && m_owner != nullptr) {
                 const wchar_t* title = GetWstring(IDS_APP_TITLE);
                 const wchar_t* text = GetWstring(IDS_CLOSE_BALLOON);
-                ShowBalloon(m_owner->m_hWnd, TrayIconGuid, text, title, 1);
+                ShowBalloon(m_owner->m_notifyIconData, text, title, 1);
             }
             break;
         case WM_DESTROY:
             DestroyPages();
+            // Destroyed as an owned window before the main window's teardown runs: that
+            // must not destroy a dead handle.
+            m_hWnd = nullptr;
             break;
         default:
             break;
@@ -82,7 +100,10 @@ void COptionDialog::CreatePage(int templateId, CBaseWindow* page) {
     // The page binds itself to `page` (m_hWnd) during its WM_INITDIALOG.
     HWND hwnd = CreateDialogParamA(GetModuleHandleW(nullptr), MAKEINTRESOURCEA(templateId), frame,
                                    &CBaseWindow::StaticDialogProc, reinterpret_cast<LPARAM>(page));
-    if (hwnd != nullptr) ShowWindow(hwnd, SW_HIDE);
+    if (hwnd == nullptr) return;
+    ShowWindow(hwnd, SW_HIDE);
+    // Its controls take part in the window's Tab order while it is shown.
+    SetWindowLongPtrW(hwnd, GWL_EXSTYLE, GetWindowLongPtrW(hwnd, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
 }
 
 void COptionDialog::SelectPage(int index, bool setTabSelection) {
@@ -99,8 +120,28 @@ void COptionDialog::SelectPage(int index, bool setTabSelection) {
         if (index == kWelcomeTab) ShowPage(m_welcomePage, true);
         if (index == kSettingsTab) ShowPage(m_settingsPage, true);
         if (index == kAboutTab) ShowPage(m_aboutPage, true);
+        KeepFocusVisible(setTabSelection);
     }
     m_selecting = false;
+}
+
+void COptionDialog::KeepFocusVisible(bool claim) {
+    HWND tabs = GetDlgItem(m_hWnd, IDC_TABS);
+    if (tabs == nullptr) return;
+    // A hidden page keeps the focus it had (a Space press would then toggle a box the
+    // user cannot see): move it to the tab strip. `claim` takes it there from outside
+    // too, for the window's first showing.
+    HWND focus = GetFocus();
+    bool hidden = claim && focus != m_hWnd && !IsChild(m_hWnd, focus);
+    for (CBaseWindow* page : {static_cast<CBaseWindow*>(&m_welcomePage),
+                              static_cast<CBaseWindow*>(&m_settingsPage),
+                              static_cast<CBaseWindow*>(&m_aboutPage)}) {
+        if (page->m_hWnd != nullptr && (focus == page->m_hWnd || IsChild(page->m_hWnd, focus)) &&
+            (GetWindowLongPtrW(page->m_hWnd, GWL_STYLE) & WS_VISIBLE) == 0) {
+            hidden = true;
+        }
+    }
+    if (hidden) SetFocus(tabs);
 }
 
 void COptionDialog::DestroyPages() {
@@ -108,6 +149,11 @@ void COptionDialog::DestroyPages() {
     m_welcomePage.Destroy();
     m_settingsPage.Destroy();
     m_aboutPage.Destroy();
+}
+
+bool CTrayWindow::IsOptionsWindowMessage(MSG* msg) {
+    return m_optionDialog != nullptr && m_optionDialog->m_hWnd != nullptr &&
+           IsDialogMessageW(m_optionDialog->m_hWnd, msg) != FALSE;
 }
 
 void CTrayWindow::ShowOptions() {

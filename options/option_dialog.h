@@ -17,6 +17,7 @@ public:
     void CreatePage(int templateId, CBaseWindow* page);
     void SelectPage(int index, bool setTabSelection);
     void DestroyPages();
+    void KeepFocusVisible(bool claim);
 
     CTrayWindow* m_owner;
     CSettingsDialog m_settingsPage;

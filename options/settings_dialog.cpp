@@ -9,6 +9,16 @@
 #include "res/trace.h"
 #include "settings/settings.h"
 
+namespace {
+
+// Box owned by the page; false when the page's window is gone when it returns.
+bool ShowWarning(HWND page, UINT textId) {
+    MessageBoxW(page, GetWstring(textId), GetWstring(IDS_CAPTION), MB_ICONWARNING);
+    return IsWindow(page) != FALSE;
+}
+
+}  // namespace
+
 CSettingsDialog::CSettingsDialog(CTrayWindow* owner)
     : m_owner(owner),
       m_key(ReadSetting("OpenSelectionHotkey", 79u)),
@@ -29,7 +39,10 @@ INT_PTR CSettingsDialog::DialogProc(UINT message, WPARAM wParam, LPARAM /*lParam
             SendMessageW(box, BM_SETCHECK,
                          GetShowBalloonOnClosePressed() ? BST_CHECKED : BST_UNCHECKED, 0);
         }
-        return TRUE;
+        // FALSE: the page starts hidden, and the dialog manager would put the focus on
+        // its first control, where a Space press would toggle "win" unseen. The options
+        // window places the focus.
+        return FALSE;
     }
     if (message != WM_COMMAND) return 0;
 
@@ -49,7 +62,7 @@ INT_PTR CSettingsDialog::DialogProc(UINT message, WPARAM wParam, LPARAM /*lParam
         } else if (id == IDC_BALLOON_CLOSE) {
             SetShowBalloonOnClosePressed(IsChecked(IDC_BALLOON_CLOSE));
         } else if (wParam == IDC_APPLY) {
-            ApplyHotkey();
+            ApplyHotkey();  // may end with this object deleted: nothing may follow it
         }
     } else if (code == EN_CHANGE && id == IDC_HOTKEY) {
         HWND hotkey = GetDlgItem(m_hWnd, IDC_HOTKEY);
@@ -76,6 +89,16 @@ void CSettingsDialog::EnableApply(bool enable) {
 }
 
 void CSettingsDialog::ApplyHotkey() {
+    // The page's window, kept apart from the object: a box runs a message loop in which
+    // "Quit" may destroy the window and delete this object. Nothing of the object may be
+    // touched after a box unless the window still exists.
+    HWND page = m_hWnd;
+    // A combination without a modifier would take that key from every program, and key 0
+    // is no key at all: refuse it, with the hotkey in force and the settings unchanged.
+    if (m_key == 0 || (m_modifiers & (kModAlt | kModControl | kModShift | kModWin)) == 0) {
+        ShowWarning(page, IDS_HOTKEY_CHANGE_FAILED);
+        return;
+    }
     HWND tray = m_owner != nullptr ? m_owner->m_hWnd : nullptr;
     const bool registered = m_owner != nullptr && m_owner->m_hotkeyRegistered;
     const bool stored =
@@ -94,18 +117,18 @@ void CSettingsDialog::ApplyHotkey() {
         bool ok = false;
         if (tray != nullptr) {
             if (registered) UnregisterHotKey(tray, 0);
-            ok = RegisterHotKey(tray, 0, m_modifiers, m_key) != FALSE;
+            ok = RegisterHotKey(tray, 0, m_modifiers | kHotkeyRegisterFlags, m_key) != FALSE;
         } else {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         }
         if (!ok) {
             TraceLastError();
-            if (registered && !RegisterHotKey(tray, 0, m_activeModifiers, m_activeKey)) {
+            if (registered &&
+                !RegisterHotKey(tray, 0, m_activeModifiers | kHotkeyRegisterFlags, m_activeKey)) {
                 TraceLastError();
                 m_owner->m_hotkeyRegistered = false;
             }
-            MessageBoxW(m_hWnd, GetWstring(IDS_HOTKEY_CHANGE_FAILED), GetWstring(IDS_CAPTION),
-                        MB_ICONWARNING);
+            ShowWarning(page, IDS_HOTKEY_CHANGE_FAILED);
             return;
         }
         m_owner->m_hotkeyRegistered = true;
@@ -113,9 +136,9 @@ void CSettingsDialog::ApplyHotkey() {
         m_activeModifiers = m_modifiers;
     }
 
-    if (!stored && !SetOpenSelectionHotkey(m_key, m_modifiers)) {
-        MessageBoxW(m_hWnd, GetWstring(IDS_HOTKEY_SAVE_FAILED), GetWstring(IDS_CAPTION),
-                    MB_ICONWARNING);
+    if (!stored && !SetOpenSelectionHotkey(m_key, m_modifiers) &&
+        !ShowWarning(page, IDS_HOTKEY_SAVE_FAILED)) {
+        return;
     }
     EnableApply(false);
 }

@@ -161,6 +161,27 @@ class FirstLaunch(OptionsTestCase):
         time.sleep(2)
         self.assertIsNone(self.state(), "the options window opened again")
 
+    def test_keyboard_focus_stays_on_visible_controls(self):
+        self.start()
+        state = self.wait_state(lambda s: s["visible"] == "1" and s["focus"] == "1005")
+        self.assertEqual((state["focus"], state["focus.visible"]), ("1005", "1"))
+        self.desk.xdotool("search", "--sync", "--onlyvisible", "--name", "^Selvane$",
+                          "windowfocus", "--sync")
+        self.desk.key("space")  # on the tab strip: no hidden box toggled
+        state = self.state()
+        self.assertEqual((state["win"], state["apply"]), ("1", "0"))
+        # Tab and Shift+Tab go through the shown page's controls and back to the strip.
+        self.select_tab(1)
+        for key, focus in (("Tab", "1002"), ("Tab", "1003"), ("shift+Tab", "1002"),
+                           ("shift+Tab", "1005")):
+            self.desk.key(key)
+            state = self.wait_state(lambda s: s["focus"] == focus, wait_s=3)
+            self.assertEqual((state["focus"], state["focus.visible"]), (focus, "1"), key)
+        self.select_tab(2)
+        self.desk.key("Tab")  # nothing to reach on About but the strip itself
+        state = self.state()
+        self.assertEqual((state["focus"], state["focus.visible"]), ("1005", "1"))
+
 
 class Closing(OptionsTestCase):
     def test_close_box_hides_with_balloon_and_options_brings_it_back_as_it_was(self):

@@ -95,6 +95,12 @@ int main(int argc, char** argv) {
     Print(std::string("enabled=") + (IsWindowEnabled(window) ? "1" : "0"));
     Print(std::string("foreground=") + (GetForegroundWindow() == window ? "1" : "0"));
     Print("rect=" + Rect(window));
+    // The control with the keyboard focus in the window's thread, and whether it is seen.
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof(thread);
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread);
+    Print("focus=" + std::to_string(thread.hwndFocus ? GetDlgCtrlID(thread.hwndFocus) : 0));
+    Print(std::string("focus.visible=") + (IsWindowVisible(thread.hwndFocus) ? "1" : "0"));
     Print("tabs.count=" + std::to_string(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0)));
     Print("tabs.selected=" + std::to_string(SendMessageW(tabs, TCM_GETCURSEL, 0, 0)));
     Print("tabs.rect=" + Rect(tabs));

@@ -16,6 +16,7 @@
 #include "options/option_dialog.h"
 #include "res/resource.h"
 #include "settings/settings.h"
+#include "tests/win32/test_helpers.h"
 
 namespace {
 
@@ -69,50 +70,6 @@ bool IsFree(UINT modifiers, UINT key) {
     DestroyWindow(probe);
     return free;
 }
-
-// A visible message box titled `title`; the options window has the same class and title
-// but no message text item.
-HWND FindBox(const wchar_t* title) {
-    HWND box = nullptr;
-    while ((box = FindWindowExW(nullptr, box, L"#32770", title)) != nullptr) {
-        if (IsWindowVisible(box) && GetDlgItem(box, 0xFFFF) != nullptr) return box;
-    }
-    return nullptr;
-}
-
-// Reads and dismisses the next message box titled `title` from a second thread, while the
-// test's thread sits in the box's own message loop.
-class BoxWatcher {
-public:
-    explicit BoxWatcher(const wchar_t* title)
-        : m_thread([this, title] {
-              for (int i = 0; i < 400 && !m_stop; ++i) {
-                  HWND box = FindBox(title);
-                  if (box != nullptr) {
-                      wchar_t text[512] = {};
-                      GetDlgItemTextW(box, 0xFFFF, text, 512);
-                      m_text = text;
-                      PostMessageW(box, WM_COMMAND, IDOK, 0);
-                      return;
-                  }
-                  Sleep(25);
-              }
-          }) {}
-    ~BoxWatcher() {
-        m_stop = true;
-        if (m_thread.joinable()) m_thread.join();
-    }
-    std::wstring Text() {
-        m_stop = true;
-        if (m_thread.joinable()) m_thread.join();
-        return m_text;
-    }
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::wstring m_text;
-    std::thread m_thread;
-};
 
 class OptionsWindow : public ::testing::Test {
 protected:
@@ -385,6 +342,10 @@ TEST_F(OptionsWindow, TeardownDestroysThePagesAndClearsEveryHandle) {
     g_destroyed.clear();
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, RecordDestroy, nullptr, GetCurrentThreadId());
     ASSERT_NE(hook, nullptr);
+    // As the main window's destruction does first, for the window it owns; the teardown
+    // that follows must not destroy the dead handle.
+    DestroyWindow(window);
+    EXPECT_EQ(Window(), nullptr);
     Dialog().Destroy();
     UnhookWindowsHookEx(hook);
 
@@ -592,6 +553,23 @@ TEST_F(OptionsWindow, AfterAFailedStoreGoingBackRestoresTheStoredHotkey) {
     EXPECT_TRUE(IsFree(MOD_CONTROL | MOD_ALT, 'J'));
 }
 
+TEST_F(OptionsWindow, ApplyWithoutAModifierOrAKeyChangesNothing) {
+    Open();
+    // No key: "win" and Ctrl with nothing else. No modifier: a bare letter.
+    for (WORD edit : {MAKEWORD(0, HOTKEYF_CONTROL), MAKEWORD('K', 0)}) {
+        if (edit == MAKEWORD('K', 0)) Click(IDC_WIN_CHECK);
+        SetHotkeyControl(edit);
+        ASSERT_TRUE(ApplyEnabled());
+        BoxWatcher box(L"Selvane");
+        Click(IDC_APPLY);
+        EXPECT_EQ(box.Text().rfind(L"The hotkey could not be changed", 0), 0u) << edit;
+        EXPECT_TRUE(ApplyEnabled());
+        EXPECT_EQ(Stored("OpenSelectionHotkey"), "(none)");
+        EXPECT_FALSE(IsFree(MOD_CONTROL | MOD_WIN, 'O'));  // still in force
+        EXPECT_TRUE(IsFree(0, 'K'));
+    }
+}
+
 TEST_F(OptionsWindow, BalloonBoxesAreStoredAtOnce) {
     Open();
     Click(IDC_BALLOON_SHORTCUT);
@@ -645,6 +623,11 @@ TEST_F(OptionsWindow, BrowseRegistryAppearsOnlyForTheAboutTabChosenWithShift) {
     HoldShift(true);
     ClickTab(1);  // Shift on another tab reveals nothing
     EXPECT_FALSE(GetWindowLongPtrW(BrowseButton(), GWL_STYLE) & WS_VISIBLE);
+    HoldShift(false);
+    ClickTab(2);
+    EXPECT_FALSE(IsWindowVisible(BrowseButton()));
+    // Shift on the About tab that is already chosen.
+    HoldShift(true);
     ClickTab(2);
     HoldShift(false);
     EXPECT_TRUE(IsWindowVisible(BrowseButton()));

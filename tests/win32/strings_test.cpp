@@ -8,6 +8,7 @@
 #include <string>
 
 #include "res/strings.h"
+#include "tests/win32/test_helpers.h"
 
 namespace {
 
@@ -52,33 +53,6 @@ TEST(GetWstring, MissingStringsNameTheirUnsignedId) {
     EXPECT_STREQ(GetWstring(102), L"Couldn't read string with ID : 102");
     // String resources have 16-bit identifiers; a larger id must not alias one of them.
     EXPECT_STREQ(GetWstring(65536 + 103), L"Couldn't read string with ID : 65639");
-}
-
-// Reroutes this program's import of `function` from KERNEL32/USER32 to `replacement` and
-// returns the original, or null when the import is not found.
-void* SwapImport(const char* function, void* replacement) {
-    auto base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-    auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
-        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    auto desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
-        base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
-    for (; desc->Name != 0; ++desc) {
-        auto names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->OriginalFirstThunk);
-        auto slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            auto byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<char*>(byName->Name), function) != 0) continue;
-            void** slot = reinterpret_cast<void**>(&slots->u1.Function);
-            DWORD old = 0;
-            VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
-            void* previous = *slot;
-            *slot = replacement;
-            VirtualProtect(slot, sizeof *slot, old, &old);
-            return previous;
-        }
-    }
-    return nullptr;
 }
 
 decltype(&LoadStringW) g_loadString = nullptr;

@@ -5,19 +5,55 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
 #include <string>
 
 #include "app/balloon.h"
 #include "app/tray_window.h"
+#include "options/option_dialog.h"
 #include "res/resource.h"
 #include "settings/settings.h"
+#include "tests/win32/test_helpers.h"
+
+// The next allocation of g_guardSize bytes gets pages of its own that its delete makes
+// inaccessible: a later touch of the freed object faults, as under a debug heap (mingw
+// has no AddressSanitizer). Armed for the options window object of each tray window.
+static std::atomic<size_t> g_guardSize{0};
+static void* g_guarded = nullptr;
+
+void* operator new(size_t size) {
+    size_t expected = size;
+    if (size != 0 && g_guardSize.compare_exchange_strong(expected, 0)) {
+        g_guarded = VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        if (g_guarded != nullptr) return g_guarded;
+    }
+    if (void* block = std::malloc(size != 0 ? size : 1)) return block;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* block) noexcept {
+    DWORD old = 0;
+    if (block != nullptr && block == g_guarded) {
+        VirtualProtect(block, 1, PAGE_NOACCESS, &old);  // kept reserved: never reused
+    } else {
+        std::free(block);
+    }
+}
+
+void operator delete(void* block, size_t) noexcept {
+    operator delete(block);
+}
 
 namespace {
 
 TEST(BalloonRequest, FillsTheModifyRecordAndCutsLongTexts) {
     HWND owner = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234));
-    NOTIFYICONDATAW request =
-        MakeBalloonRequest(owner, TrayIconGuid, L"Opening selection", L"Selvane", 500);
+    NOTIFYICONDATAW icon = {};
+    icon.hWnd = owner;
+    icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_GUID;
+    icon.guidItem = TrayIconGuid;
+    NOTIFYICONDATAW request = MakeBalloonRequest(icon, L"Opening selection", L"Selvane", 500);
     EXPECT_EQ(request.cbSize, sizeof(NOTIFYICONDATAW));
     EXPECT_EQ(request.hWnd, owner);
     EXPECT_EQ(request.uID, 0u);
@@ -33,7 +69,7 @@ TEST(BalloonRequest, FillsTheModifyRecordAndCutsLongTexts) {
 
     // Longer than the fields: cut with the NUL inside, nothing after them overwritten.
     std::wstring title(100, L'T'), text(400, L'x');
-    request = MakeBalloonRequest(owner, TrayIconGuid, text.c_str(), title.c_str(), 1);
+    request = MakeBalloonRequest(icon, text.c_str(), title.c_str(), 1);
     EXPECT_EQ(std::wstring(request.szInfoTitle), std::wstring(63, L'T'));
     EXPECT_EQ(std::wstring(request.szInfo), std::wstring(255, L'x'));
     EXPECT_EQ(request.dwInfoFlags, static_cast<DWORD>(NIIF_USER | NIIF_LARGE_ICON));
@@ -42,9 +78,18 @@ TEST(BalloonRequest, FillsTheModifyRecordAndCutsLongTexts) {
 
     // Exactly the field's room is kept whole; no text at all gives an empty field.
     std::wstring fits(63, L'f');
-    request = MakeBalloonRequest(owner, TrayIconGuid, nullptr, fits.c_str(), 1);
+    request = MakeBalloonRequest(icon, nullptr, fits.c_str(), 1);
     EXPECT_EQ(std::wstring(request.szInfoTitle), fits);
     EXPECT_EQ(request.szInfo[0], L'\0');
+
+    // An icon added by window and id is addressed the same way.
+    icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    icon.guidItem = GUID();
+    icon.uID = 7;
+    request = MakeBalloonRequest(icon, L"x", L"Selvane", 1);
+    EXPECT_EQ(request.uFlags, static_cast<UINT>(NIF_INFO));
+    EXPECT_EQ(request.hWnd, owner);
+    EXPECT_EQ(request.uID, 7u);
 }
 
 TEST(CopyBounded, NeverWritesPastTheField) {
@@ -74,6 +119,14 @@ protected:
         ASSERT_TRUE(WriteSetting("FirstLaunch", false));
         ASSERT_TRUE(WriteSetting("OpenSelectionHotkey", kKeyCode));
         ASSERT_TRUE(WriteSetting("OpenSelectionHotkeyModifier", kModifiers));
+        Recreate();
+    }
+
+    // A fresh tray window and main window (its options window object guarded).
+    void Recreate() {
+        if (m_tray != nullptr && IsWindow(m_tray->m_hWnd)) DestroyWindow(m_tray->m_hWnd);
+        delete m_tray;
+        g_guardSize = sizeof(COptionDialog);
         m_tray = new CTrayWindow();
         EXPECT_EQ(SettingsKeyPath, "Software\\Selvane");
         SettingsKeyPath = kKey;
@@ -96,12 +149,12 @@ protected:
         return true;
     }
 
-    bool IconKnownToShell() {
+    bool IconKnownToShell(bool byGuid = true) {
         NOTIFYICONDATAW probe = {};
         probe.cbSize = sizeof(probe);
         probe.hWnd = m_tray->m_hWnd;
-        probe.uFlags = NIF_GUID;
-        probe.guidItem = TrayIconGuid;
+        probe.uFlags = byGuid ? NIF_GUID : 0;
+        probe.guidItem = byGuid ? TrayIconGuid : GUID();
         return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
     }
 
@@ -210,13 +263,110 @@ TEST_F(TrayWindowLife, QuitAndExitBothDestroyTheMainWindow) {
         EXPECT_TRUE(HotkeyFree());
         MSG msg;
         EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-        if (command == IDM_QUIT) {
-            // A fresh window for the second command.
-            delete m_tray;
-            m_tray = new CTrayWindow();
-            SettingsKeyPath = kKey;
-            ASSERT_TRUE(m_tray->Create());
+        if (command == IDM_QUIT) Recreate();  // a fresh window for the second command
+    }
+}
+
+
+// ---------------------------------------------------------------------------------------
+// The shell refusing the icon. Wine ties no GUID to a path and its tray is always up, so a
+// stand-in for Shell_NotifyIconW refuses what Windows would.
+
+decltype(&Shell_NotifyIconW) g_realNotify = nullptr;
+int g_refusedTries = 0;      // tries refused whatever they ask (no shell yet)
+bool g_refuseGuid = false;   // requests identified by GUID refused (a moved program)
+int g_tries = 0;             // add requests by GUID: one per try
+BOOL WINAPI RefusingNotify(DWORD request, PNOTIFYICONDATAW data) {
+    const bool byGuid = (data->uFlags & NIF_GUID) != 0;
+    if (request == NIM_ADD && byGuid && ++g_tries <= g_refusedTries) return FALSE;
+    if (g_tries <= g_refusedTries && request != NIM_DELETE) return FALSE;
+    if (g_refuseGuid && byGuid) return FALSE;
+    return g_realNotify(request, data);
+}
+
+TEST_F(TrayWindowLife, RefusedIconIsAddedByWindowOrTriedAgainThenReported) {
+    g_realNotify = reinterpret_cast<decltype(&Shell_NotifyIconW)>(
+        SwapImport("Shell_NotifyIconW", reinterpret_cast<void*>(&RefusingNotify)));
+    ASSERT_NE(g_realNotify, nullptr);
+    const struct {
+        bool refuseGuid;
+        int refusedTries;
+        bool added;
+    } cases[] = {{true, 0, true}, {false, 1, true}, {false, kIconTries * 2, false}};
+    for (const auto& c : cases) {
+        g_refuseGuid = c.refuseGuid;
+        g_refusedTries = c.refusedTries;
+        g_tries = 0;
+        std::wstring box;
+        {
+            BoxWatcher watcher(L"Selvane");
+            Recreate();
+            // The last try shows its box (read and dismissed by the watcher) before the
+            // timer message that ran it returns.
+            for (DWORD start = GetTickCount(); !m_tray->m_iconAdded && g_tries < kIconTries &&
+                                               GetTickCount() - start < 30000;) {
+                MSG msg;
+                while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+                Sleep(20);
+            }
+            box = watcher.Text();
         }
+        EXPECT_EQ(m_tray->m_iconAdded, c.added) << c.refusedTries;
+        EXPECT_EQ(box, c.added ? L"" : L"Failed to add an icon in the tray");
+        // One-shot timers only: none is left, whether the icon came or not.
+        EXPECT_FALSE(KillTimer(m_tray->m_hWnd, kIconRetryTimer));
+        // By GUID when the shell takes it; by window and id in every request otherwise.
+        const bool byGuid = (m_tray->m_notifyIconData.uFlags & NIF_GUID) != 0;
+        EXPECT_EQ(byGuid, !c.refuseGuid);
+        EXPECT_EQ(IconKnownToShell(byGuid), c.added);
+        const NOTIFYICONDATAW balloon = MakeBalloonRequest(m_tray->m_notifyIconData, L"t", L"T", 1);
+        EXPECT_EQ(balloon.uFlags, static_cast<UINT>(byGuid ? NIF_INFO | NIF_GUID : NIF_INFO));
+        EXPECT_EQ(m_tray->WindowProc(WM_DESTROY, 0, 0), 0);
+        EXPECT_FALSE(IconKnownToShell(byGuid));
+    }
+    SwapImport("Shell_NotifyIconW", reinterpret_cast<void*>(g_realNotify));
+}
+
+// ---------------------------------------------------------------------------------------
+// "Quit" from the tray while a box of the Settings page is up: the options window and its
+// object go; the page must touch nothing of itself when the box returns.
+
+TEST_F(TrayWindowLife, QuitDuringASettingsBoxEndsCleanly) {
+    for (bool storeFails : {false, true}) {
+        HWND other = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr,
+                                     nullptr);
+        if (storeFails) {
+            // Below a volatile key no lasting key can be made: the store fails (box 116).
+            HKEY key = nullptr;
+            ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\SelvaneTests\\volatile", 0,
+                                      nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr, &key,
+                                      nullptr),
+                      ERROR_SUCCESS);
+            RegCloseKey(key);
+            SettingsKeyPath = "Software\\SelvaneTests\\volatile\\Lasting";
+        } else {
+            // Held elsewhere: the registration fails (box 113).
+            ASSERT_TRUE(RegisterHotKey(other, 1, MOD_CONTROL | MOD_ALT, 'J'));
+        }
+        m_tray->ShowOptions();
+        CSettingsDialog& page = m_tray->m_optionDialog->m_settingsPage;
+        page.m_key = 'J';
+        page.m_modifiers = MOD_CONTROL | MOD_ALT;
+        HWND main = m_tray->m_hWnd;
+        std::wstring text;
+        {
+            BoxWatcher box(L"Selvane", main, WM_COMMAND, IDM_QUIT);
+            SendMessageW(page.m_hWnd, WM_COMMAND, IDC_APPLY, 0);
+            text = box.Text();
+        }
+        EXPECT_EQ(text.rfind(storeFails ? L"Failed to save" : L"The hotkey could not", 0), 0u);
+        EXPECT_FALSE(IsWindow(main));
+        EXPECT_EQ(m_tray->m_optionDialog, nullptr);
+        MSG msg;
+        ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+        EXPECT_EQ(msg.wParam, 0u);
+        DestroyWindow(other);
+        Recreate();
     }
 }
 
