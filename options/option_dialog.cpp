@@ -23,7 +23,7 @@ void ShowPage(CBaseWindow& page, bool show) {
 COptionDialog::COptionDialog(CTrayWindow* owner)
     : m_owner(owner), m_settingsPage(owner), m_selecting(false) {}
 
-INT_PTR COptionDialog::DialogProc(UINT message, WPARAM /*wParam*/, LPARAM lParam) {
+INT_PTR COptionDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG: {
             AddTabs();
@@ -58,6 +58,14 @@ INT_PTR COptionDialog::DialogProc(UINT message, WPARAM /*wParam*/, LPARAM lParam
             }
             break;
         }
+        case WM_COMMAND:
+            // Only the dialog manager sends commands here, for keys typed in a page.
+            if (LOWORD(wParam) == IDCANCEL) {
+                SendMessageW(m_hWnd, WM_CLOSE, 0, 0);  // Escape closes, as the close box
+            } else {
+                PressFocusedButton(reinterpret_cast<HWND>(lParam));
+            }
+            break;
         case WM_CLOSE:
             // Closing only hides: the pages keep their state until the program ends.
             ShowWindow(m_hWnd, SW_HIDE);
@@ -66,7 +74,9 @@ INT_PTR COptionDialog::DialogProc(UINT message, WPARAM /*wParam*/, LPARAM lParam
                 const wchar_t* text = GetWstring(IDS_CLOSE_BALLOON);
                 ShowBalloon(m_owner->m_notifyIconData, text, title, 1);
             }
-            break;
+            // Handled: the default handling would answer with an IDCANCEL command, which
+            // closes (Escape) and would close a second time.
+            return TRUE;
         case WM_DESTROY:
             DestroyPages();
             // Destroyed as an owned window before the main window's teardown runs: that
@@ -142,6 +152,20 @@ void COptionDialog::KeepFocusVisible(bool claim) {
         }
     }
     if (hidden) SetFocus(tabs);
+}
+
+void COptionDialog::PressFocusedButton(HWND control) {
+    // Enter goes to the window the dialog manager serves, not to the page that holds the
+    // focused button: as IDOK, or as that button's click addressed here. Press it in its
+    // page, as a click would.
+    HWND button = GetFocus();
+    if (control != nullptr && control != button) return;
+    if (button == nullptr || !IsChild(m_hWnd, button) || GetParent(button) == m_hWnd ||
+        !IsWindowEnabled(button)) {
+        return;
+    }
+    const LRESULT code = SendMessageW(button, WM_GETDLGCODE, 0, 0);
+    if (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) SendMessageW(button, BM_CLICK, 0, 0);
 }
 
 void COptionDialog::DestroyPages() {

@@ -18,6 +18,8 @@ public:
     void SelectPage(int index, bool setTabSelection);
     void DestroyPages();
     void KeepFocusVisible(bool claim);
+    // Enter on a page's push button presses it.
+    void PressFocusedButton(HWND control);
 
     CTrayWindow* m_owner;
     CSettingsDialog m_settingsPage;

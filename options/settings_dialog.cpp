@@ -85,7 +85,14 @@ void CSettingsDialog::LoadHotkeyControls() {
 }
 
 void CSettingsDialog::EnableApply(bool enable) {
-    if (HWND apply = GetDlgItem(m_hWnd, IDC_APPLY)) EnableWindow(apply, enable ? TRUE : FALSE);
+    HWND apply = GetDlgItem(m_hWnd, IDC_APPLY);
+    if (apply == nullptr) return;
+    // A disabled window loses the keyboard focus to nobody, and the keyboard would then
+    // reach no control: hand it to the shortcut box first.
+    if (!enable && GetFocus() == apply) {
+        if (HWND hotkey = GetDlgItem(m_hWnd, IDC_HOTKEY)) SetFocus(hotkey);
+    }
+    EnableWindow(apply, enable ? TRUE : FALSE);
 }
 
 void CSettingsDialog::ApplyHotkey() {

@@ -181,6 +181,17 @@ class FirstLaunch(OptionsTestCase):
         self.desk.key("Tab")  # nothing to reach on About but the strip itself
         state = self.state()
         self.assertEqual((state["focus"], state["focus.visible"]), ("1005", "1"))
+        # Enter on a focused page button presses it; Escape closes as the close box does.
+        self.select_tab(1)
+        for key, focus in (("Tab", "1002"), ("Tab", "1003"), ("ctrl+k", "1003"), ("Tab", "1004")):
+            self.desk.key(key)
+            state = self.wait_state(lambda s: s["focus"] == focus and s["apply"] == "1", wait_s=3)
+        self.assertEqual((state["focus"], state["apply"]), ("1004", "1"))
+        self.desk.key("Return")
+        self.assertTrue(self.desk.wait_until(
+            lambda: self.desk.reg_get(SETTINGS_KEY, "OpenSelectionHotkey") == str(VK_K)))
+        self.desk.key("Escape")
+        self.assertEqual(self.wait_state(lambda s: s["visible"] == "0")["visible"], "0")
 
 
 class Closing(OptionsTestCase):
