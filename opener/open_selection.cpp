@@ -31,23 +31,18 @@ using IsValidUrlFunction = HRESULT(WINAPI*)(IBindCtx*, LPCWSTR, DWORD);
 // The URL moniker library is loaded on the first hotkey press, not at start-up: importing it
 // brings OLE, WinINet and Winsock into every start for one call that most runs never make.
 // It is loaded by full path from the system folder so that no other copy can stand in.
-// Plain statics rather than a function-local one: the program has one thread, and a guarded
-// local would link the threads library in for nothing.
-bool urlValidatorLoaded = false;
-IsValidUrlFunction urlValidator = nullptr;
-
 IsValidUrlFunction UrlValidator() {
-    if (urlValidatorLoaded) return urlValidator;
-    urlValidatorLoaded = true;
-    wchar_t folder[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return nullptr;
-    const std::wstring path = std::wstring(folder, length) + L"\\urlmon.dll";
-    HMODULE module = LoadLibraryW(path.c_str());
-    if (module == nullptr) return nullptr;
-    urlValidator = reinterpret_cast<IsValidUrlFunction>(
-        reinterpret_cast<void*>(GetProcAddress(module, "IsValidURL")));
-    return urlValidator;
+    static const IsValidUrlFunction function = [] {
+        wchar_t folder[MAX_PATH] = {};
+        const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return IsValidUrlFunction{};
+        const std::wstring path = std::wstring(folder, length) + L"\\urlmon.dll";
+        HMODULE module = LoadLibraryW(path.c_str());
+        if (module == nullptr) return IsValidUrlFunction{};
+        return reinterpret_cast<IsValidUrlFunction>(
+            reinterpret_cast<void*>(GetProcAddress(module, "IsValidURL")));
+    }();
+    return function;
 }
 
 class CWin32OpenPlatform : public COpenPlatform {

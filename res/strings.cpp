@@ -6,18 +6,12 @@
 #include <string>
 #include <utility>
 
-namespace {
-
-// Entries are never replaced or erased, so pointers into them stay valid. A list rather
-// than a tree: the program has a score of strings, and a search through them costs
-// nothing beside the code a tree brings. At namespace scope rather than inside GetWstring:
-// the program has one thread, and a guarded local static would link in the threads
-// library's locks for nothing.
-std::forward_list<std::pair<unsigned int, std::wstring>> cache;
-
-}  // namespace
-
 const wchar_t* GetWstring(unsigned int strID) {
+    // Entries are never replaced or erased, so pointers into them stay valid. A list rather
+    // than a tree: the program has a score of strings, and a search through them costs
+    // nothing beside the code a tree brings along.
+    static std::forward_list<std::pair<unsigned int, std::wstring>> cache;
+
     for (const auto& entry : cache) {
         if (entry.first == strID) return entry.second.c_str();
     }
