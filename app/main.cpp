@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <commctrl.h>
 
 #include "app/tray_window.h"
 #include "res/resource.h"
@@ -7,13 +6,6 @@
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int) {
     HACCEL accelerators = LoadAcceleratorsW(hInstance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
-
-    // The options window's templates use the hot-key and tab controls; nothing else
-    // would make comctl32 register their classes.
-    INITCOMMONCONTROLSEX controls = {};
-    controls.dwSize = sizeof(controls);
-    controls.dwICC = ICC_HOTKEY_CLASS | ICC_TAB_CLASSES;
-    InitCommonControlsEx(&controls);
 
     CTrayWindow tray;
 
