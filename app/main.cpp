@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <commctrl.h>
 
 #include "app/tray_window.h"
 #include "res/resource.h"
