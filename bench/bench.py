@@ -309,9 +309,10 @@ def main():
            + "; minimal " + ", ".join(f"{v:.0f}" for v in startup["minimal"]) + ".", "",
            "Details of the open-selection runs (per step medians, clipboard formats):", "",
            "```"] + detail + ["```", ""]
-    notes = os.path.join(TOP, "bench", "NOTES.md")
-    if os.path.exists(notes):
-        md += [open(notes).read().rstrip(), ""]
+    for name in ("NOTES.md", "SIZE_AND_MEMORY.md"):
+        notes = os.path.join(TOP, "bench", name)
+        if os.path.exists(notes):
+            md += [open(notes).read().rstrip(), ""]
     with open(OUT_MD, "w") as f:
         f.write("\n".join(md))
     print(f"\nbench: wrote {OUT_MD}")
