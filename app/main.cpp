@@ -35,13 +35,6 @@ private:
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int) {
     HACCEL accelerators = LoadAcceleratorsW(hInstance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
 
-    // The options window's templates use the hot-key and tab controls; nothing else
-    // would make comctl32 register their classes.
-    INITCOMMONCONTROLSEX controls = {};
-    controls.dwSize = sizeof(controls);
-    controls.dwICC = ICC_HOTKEY_CLASS | ICC_TAB_CLASSES;
-    InitCommonControlsEx(&controls);
-
     CTrayWindow tray;
 
     // Class and title must both match: a folder window named "Selvane" is no copy.

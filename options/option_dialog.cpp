@@ -2,10 +2,13 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "app/balloon.h"
 #include "app/tray_window.h"
 #include "res/resource.h"
 #include "res/strings.h"
+#include "res/trace.h"
 #include "settings/settings.h"
 
 namespace {
@@ -13,6 +16,30 @@ namespace {
 constexpr int kWelcomeTab = 0;
 constexpr int kSettingsTab = 1;
 constexpr int kAboutTab = 2;
+
+// The tab and hot-key controls of the options window are window classes of the common
+// controls library. It is loaded when the window is first made rather than imported: most
+// starts never open the window, and an import would map the library into every one.
+// It is loaded by full path from the system folder so that no other copy can stand in.
+void RegisterControlClasses() {
+    using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    HMODULE module = nullptr;
+    if (length != 0 && length < MAX_PATH) {
+        module = LoadLibraryW((std::wstring(folder, length) + L"\\comctl32.dll").c_str());
+    }
+    InitFunction init = module == nullptr
+                            ? nullptr
+                            : reinterpret_cast<InitFunction>(reinterpret_cast<void*>(
+                                  GetProcAddress(module, "InitCommonControlsEx")));
+    INITCOMMONCONTROLSEX controls = {};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_HOTKEY_CLASS | ICC_TAB_CLASSES;
+    // Without the classes the window cannot be made; the failed creation is all the user
+    // sees, as with any other failure to make it.
+    if (init == nullptr || !init(&controls)) TraceLastError();
+}
 
 void ShowPage(CBaseWindow& page, bool show) {
     if (page.m_hWnd != nullptr) ShowWindow(page.m_hWnd, show ? SW_SHOW : SW_HIDE);
@@ -189,6 +216,7 @@ void CTrayWindow::ShowOptions() {
         FlashWindow(hwnd, TRUE);
         return;
     }
+    RegisterControlClasses();
     hwnd = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OPTIONS), m_hWnd,
                               &CBaseWindow::StaticDialogProc,
                               reinterpret_cast<LPARAM>(m_optionDialog));
