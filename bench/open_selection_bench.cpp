@@ -1,17 +1,23 @@
 // Times CTrayWindow::OpenSelection in-process: the whole command with a small clipboard
 // and with a 32 MB device-independent bitmap on it, against the fixed pauses it must
-// take and against a plain memcpy of the same bytes. Also times the capture's steps and
-// lists what the clipboard offers for the bitmap, to show where the time goes.
+// take, against a plain memcpy of the same bytes and against the floor: one
+// GetClipboardData plus one SetClipboardData of the same bitmap by bare calls, measured in
+// the same runs. Also times the capture's steps, lists what the clipboard offers for the
+// bitmap, and samples the working set during one large press.
 #include <windows.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 #include <urlmon.h>
 
+#include <psapi.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/balloon.h"
@@ -133,6 +139,65 @@ void DescribeClipboard(const char* label) {
     CloseClipboard();
 }
 
+// The floor any saving program pays under this system: with the bitmap on the clipboard
+// (placed by FillClipboard), one GetClipboardData of it and one SetClipboardData of a
+// block holding the same bytes, by bare calls. The copy between the two is timed apart:
+// the clipboard frees its own block when it is emptied, so a program must make one.
+struct Floor {
+    double getMs = 0, copyMs = 0, setMs = 0;
+};
+
+bool MeasureFloor(Floor& floor) {
+    if (!OpenClipboard(nullptr)) return false;
+    double t0 = NowMs();
+    HANDLE handle = GetClipboardData(CF_DIB);
+    double t1 = NowMs();
+    HGLOBAL copy = nullptr;
+    if (handle) {
+        const void* bytes = GlobalLock(handle);
+        if (bytes) copy = BlockOf(bytes, GlobalSize(handle));
+        GlobalUnlock(handle);
+    }
+    double t2 = NowMs();
+    EmptyClipboard();
+    double t3 = NowMs();
+    bool ok = copy && SetClipboardData(CF_DIB, copy);
+    double t4 = NowMs();
+    if (!ok && copy) GlobalFree(copy);
+    CloseClipboard();
+    floor.getMs = t1 - t0;
+    floor.copyMs = t2 - t1;
+    floor.setMs = t4 - t3;
+    return ok;
+}
+
+size_t WorkingSet() {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+    return counters.WorkingSetSize;
+}
+
+// Highest working set seen while `work` runs, sampled every millisecond or so by a second
+// thread, less the working set just before.
+template <typename Work>
+size_t PeakGrowthDuring(Work work) {
+    const size_t before = WorkingSet();
+    std::atomic<bool> done{false};
+    std::atomic<size_t> peak{before};
+    std::thread sampler([&] {
+        while (!done) {
+            size_t now = WorkingSet();
+            if (now > peak) peak = now;
+            Sleep(1);
+        }
+    });
+    work();
+    done = true;
+    sampler.join();
+    return peak > before ? peak - before : 0;
+}
+
 struct Case {
     const char* label;
     const std::vector<unsigned char>* dib;
@@ -171,27 +236,30 @@ int wmain(int argc, wchar_t** argv) {
     fflush(stdout);
 
     // The copies the capture must make: the bitmap saved once and put back once.
-    std::vector<unsigned char> source(dib), middle(dibBytes), target(dibBytes);
-    std::vector<double> memcpys;
-    for (int i = 0; i < 9; ++i) {
-        double t0 = NowMs();
-        std::memcpy(middle.data(), source.data(), dibBytes);
-        std::memcpy(target.data(), middle.data(), dibBytes);
-        memcpys.push_back(NowMs() - t0);
-    }
-    const double memcpyMs = Median(memcpys);
-    wprintf(L"memcpy_2x_ms %.2f bytes=%llu\n", memcpyMs, static_cast<unsigned long long>(dibBytes));
-    // The same with fresh global blocks, as a snapshot and a restore allocate them.
-    std::vector<double> fresh;
-    for (int i = 0; i < 9; ++i) {
-        double t0 = NowMs();
-        for (int k = 0; k < 2; ++k) {
-            HGLOBAL block = BlockOf(source.data(), dibBytes);
-            GlobalFree(block);
+    {
+        std::vector<unsigned char> source(dib), middle(dibBytes), target(dibBytes);
+        std::vector<double> memcpys;
+        for (int i = 0; i < 9; ++i) {
+            double t0 = NowMs();
+            std::memcpy(middle.data(), source.data(), dibBytes);
+            std::memcpy(target.data(), middle.data(), dibBytes);
+            memcpys.push_back(NowMs() - t0);
         }
-        fresh.push_back(NowMs() - t0);
+        const double memcpyMs = Median(memcpys);
+        wprintf(L"memcpy_2x_ms %.2f bytes=%llu\n", memcpyMs,
+                static_cast<unsigned long long>(dibBytes));
+        // The same with fresh global blocks, as a snapshot and a restore allocate them.
+        std::vector<double> fresh;
+        for (int i = 0; i < 9; ++i) {
+            double t0 = NowMs();
+            for (int k = 0; k < 2; ++k) {
+                HGLOBAL block = BlockOf(source.data(), dibBytes);
+                GlobalFree(block);
+            }
+            fresh.push_back(NowMs() - t0);
+        }
+        wprintf(L"memcpy_fresh_2x_ms %.2f\n", Median(fresh));
     }
-    wprintf(L"memcpy_fresh_2x_ms %.2f\n", Median(fresh));
 
     // The system calls of the decision and the balloon, for the text the runs use.
     {
@@ -229,9 +297,21 @@ int wmain(int argc, wchar_t** argv) {
         }
         DescribeClipboard(c.label);
 
-        std::vector<double> whole, save, read, restore, put;
+        std::vector<double> whole, save, read, restore, put, floorGet, floorCopy, floorSet;
         size_t savedBytes = 0, savedObjects = 0, savedFormats = 0;
         for (int i = 0; i < runs; ++i) {
+            if (c.dib) {
+                // The floor, in the same run as the command, so that both see the same load.
+                FillClipboard(c.dib);
+                Floor floor;
+                if (!MeasureFloor(floor)) {
+                    fwprintf(stderr, L"cannot measure the floor\n");
+                    return 1;
+                }
+                floorGet.push_back(floor.getMs);
+                floorCopy.push_back(floor.copyMs);
+                floorSet.push_back(floor.setMs);
+            }
             // The capture's steps one by one (without the keystroke and its pauses).
             FillClipboard(c.dib);
             put.push_back(g_lastPutMs);
@@ -239,6 +319,13 @@ int wmain(int argc, wchar_t** argv) {
             double t0 = NowMs();
             bool saved = SaveClipboard(snapshot);
             double t1 = NowMs();
+            // What the snapshot holds, counted before the restore hands it over.
+            savedBytes = savedObjects = 0;
+            savedFormats = snapshot.entries.size();
+            for (const ClipboardEntry& e : snapshot.entries) {
+                savedBytes += e.Size();
+                if (e.object) ++savedObjects;
+            }
             std::wstring text;
             GetClipboardText(text);
             double t2 = NowMs();
@@ -251,12 +338,6 @@ int wmain(int argc, wchar_t** argv) {
             save.push_back(t1 - t0);
             read.push_back(t2 - t1);
             restore.push_back(t3 - t2);
-            savedBytes = savedObjects = 0;
-            savedFormats = snapshot.entries.size();
-            for (const ClipboardEntry& e : snapshot.entries) {
-                savedBytes += e.data.size();
-                if (e.object) ++savedObjects;
-            }
 
             // The whole command.
             FillClipboard(c.dib);
@@ -272,7 +353,31 @@ int wmain(int argc, wchar_t** argv) {
         wprintf(L"overhead_net_of_measured_pauses_ms %hs %.2f\n", c.label, wholeMs - pausesMs);
         wprintf(L"save_ms %hs %.2f\nread_ms %hs %.2f\nrestore_ms %hs %.2f\n", c.label, Median(save),
                 c.label, Median(read), c.label, Median(restore));
-        if (c.dib) wprintf(L"set_clipboard_data_dib_ms %.2f\n", Median(put));
+        if (c.dib) {
+            wprintf(L"set_clipboard_data_dib_ms %.2f\n", Median(put));
+            // Medians of each part, and the median of the per-run sums.
+            std::vector<double> sums;
+            for (size_t k = 0; k < floorGet.size(); ++k) sums.push_back(floorGet[k] + floorSet[k]);
+            wprintf(L"floor_get_ms %hs %.2f\nfloor_set_ms %hs %.2f\nfloor_copy_ms %hs %.2f\n",
+                    c.label, Median(floorGet), c.label, Median(floorSet), c.label,
+                    Median(floorCopy));
+            wprintf(L"floor_ms %hs %.2f\n", c.label, Median(sums));
+            // One more press, its working set sampled: what the capture holds at its peak.
+            FillClipboard(c.dib);
+            PumpMessages();
+            size_t growth = PeakGrowthDuring([&] { tray.OpenSelection(); });
+            PumpMessages();
+            // The same for the save alone: where the peak is reached.
+            FillClipboard(c.dib);
+            ClipboardSnapshot held;
+            size_t saveGrowth = PeakGrowthDuring([&] { SaveClipboard(held); });
+            RestoreClipboard(held);
+            wprintf(L"save_peak_mb %hs %.1f\n", c.label, saveGrowth / 1048576.0);
+            wprintf(L"press_peak_mb %hs %.1f\nblock_mb %hs %.1f\n", c.label, growth / 1048576.0,
+                    c.label, dibBytes / 1048576.0);
+            wprintf(L"press_peak_blocks %hs %.2f\n", c.label,
+                    static_cast<double>(growth) / static_cast<double>(dibBytes));
+        }
         wprintf(L"snapshot %hs formats=%zu bytes=%zu objects=%zu\n", c.label, savedFormats,
                 savedBytes, savedObjects);
         fflush(stdout);

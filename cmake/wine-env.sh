@@ -69,10 +69,11 @@ selvane_wine_env() {
     touch "$WINEPREFIX/.selvane-ready"
   fi
   # Keep the server and its services alive between tests, and off the caller's pipes:
-  # otherwise CTest waits for them after every test.
-  local server=wineserver
+  # otherwise CTest waits for them after every test. SELVANE_WINE_LOG, when set, collects
+  # what they write (Wine's WINEDEBUG channels) instead.
+  local server=wineserver log=${SELVANE_WINE_LOG:-/dev/null}
   [ -x /usr/lib/wine/wineserver64 ] && server=/usr/lib/wine/wineserver64
-  setsid $server -p </dev/null >/dev/null 2>&1 9>&- || true
-  $SELVANE_WINE wineboot </dev/null >/dev/null 2>&1 9>&-
+  setsid $server -p </dev/null >>"$log" 2>&1 9>&- || true
+  $SELVANE_WINE wineboot </dev/null >>"$log" 2>&1 9>&-
   exec 9>&-
 }

@@ -110,8 +110,9 @@ private:
     void* m_address;
 };
 
-// Copies one format's data off the clipboard into `entry`. An entry left without data
-// or object has nothing to put back and is skipped by the restore.
+// Copies one format's data off the clipboard into `entry`, once: into the block or object
+// that the restore will hand back as it is. An entry left without contents has nothing to
+// put back and is skipped by the restore. Throws std::bad_alloc when memory runs out.
 void CopyFormat(HANDLE handle, ClipboardEntry& entry) {
     FormatKind kind = KindOf(entry.format);
     switch (kind) {
@@ -119,18 +120,24 @@ void CopyFormat(HANDLE handle, ClipboardEntry& entry) {
         case FormatKind::MetafilePict: {
             GlobalLockScope lock(handle);
             SIZE_T size = GlobalSize(handle);
-            // Without the block's bytes a zero-filled array would be put back as if it
+            // Without the block's bytes a zero-filled block would be put back as if it
             // were the user's data; an empty entry is skipped instead.
             if (lock.Address() == nullptr || size == 0) return;
             if (kind == FormatKind::MetafilePict) {
                 // The block's metafile handle dies when the clipboard is emptied, so the
-                // metafile itself is copied and the handle swapped in on the way back.
+                // metafile itself is copied and stands in the saved block instead.
                 if (size < sizeof(METAFILEPICT)) return;
                 HMETAFILE metafile = reinterpret_cast<METAFILEPICT*>(lock.Address())->hMF;
                 entry.object = CopyObjectOf(kind, metafile);
                 if (entry.object == nullptr) return;
             }
-            entry.data.assign(lock.Address(), lock.Address() + size);
+            entry.Assign(lock.Address(), size);
+            if (kind == FormatKind::MetafilePict) {
+                GlobalLockScope saved(entry.block);
+                if (saved.Address() == nullptr) throw std::bad_alloc();
+                reinterpret_cast<METAFILEPICT*>(saved.Address())->hMF =
+                    static_cast<HMETAFILE>(entry.object);
+            }
             return;
         }
         case FormatKind::Bitmap:
@@ -143,64 +150,20 @@ void CopyFormat(HANDLE handle, ClipboardEntry& entry) {
     }
 }
 
-// Hands a new global block holding `bytes` to the clipboard. For a metafile picture
-// `metafile` is stored in the block and owned by the clipboard on success. Returns false
-// with `fatal` set when the block cannot be allocated or locked, which ends the restore.
-bool PutBlock(UINT format, const std::vector<unsigned char>& bytes, HMETAFILE metafile,
-              bool& fatal) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    if (block == nullptr) {
-        fatal = true;
-        return false;
-    }
-    void* address = GlobalLock(block);
-    if (address == nullptr) {
-        GlobalFree(block);
-        fatal = true;
-        return false;
-    }
-    std::memcpy(address, bytes.data(), bytes.size());
-    if (metafile != nullptr) static_cast<METAFILEPICT*>(address)->hMF = metafile;
-    GlobalUnlock(block);
-    if (SetClipboardData(format, block) == nullptr) {
-        // The clipboard did not take it, so it is still ours to free.
-        GlobalFree(block);
-        return false;
-    }
-    return true;
-}
-
-// Puts one saved entry back. The snapshot keeps its own copies: the clipboard gets new
-// ones, since it frees what it is given when it is next emptied.
-bool PutEntry(const ClipboardEntry& entry, bool& fatal) {
+// Hands one saved entry to the clipboard as it is. On success the clipboard owns it (and
+// frees it when it is next emptied), so the entry lets go of it; a refused handle stays
+// the entry's to release.
+bool PutEntry(ClipboardEntry& entry) {
+    if (!entry.HasContents()) return false;
     FormatKind kind = KindOf(entry.format);
-    switch (kind) {
-        case FormatKind::Memory:
-            if (entry.data.empty()) return false;
-            return PutBlock(entry.format, entry.data, nullptr, fatal);
-        case FormatKind::MetafilePict: {
-            if (entry.data.size() < sizeof(METAFILEPICT) || entry.object == nullptr) return false;
-            HANDLE metafile = CopyObjectOf(kind, entry.object);
-            if (metafile == nullptr) return false;
-            if (PutBlock(entry.format, entry.data, static_cast<HMETAFILE>(metafile), fatal)) {
-                return true;
-            }
-            ReleaseObjectOf(kind, metafile);
-            return false;
-        }
-        case FormatKind::Bitmap:
-        case FormatKind::Palette:
-        case FormatKind::EnhMetafile: {
-            HANDLE copy = CopyObjectOf(kind, entry.object);
-            if (copy == nullptr) return false;
-            if (SetClipboardData(entry.format, copy) != nullptr) return true;
-            ReleaseObjectOf(kind, copy);
-            return false;
-        }
-        case FormatKind::Opaque:
-            return false;
-    }
-    return false;
+    HANDLE handle = kind == FormatKind::Memory || kind == FormatKind::MetafilePict
+                        ? static_cast<HANDLE>(entry.block)
+                        : entry.object;
+    if (SetClipboardData(entry.format, handle) == nullptr) return false;
+    // A metafile picture's metafile went with its block.
+    entry.block = nullptr;
+    entry.object = nullptr;
+    return true;
 }
 
 constexpr DWORD kModifierPollMs = 10;
@@ -230,7 +193,8 @@ ClipboardEntry::~ClipboardEntry() {
 }
 
 ClipboardEntry::ClipboardEntry(ClipboardEntry&& other) noexcept
-    : format(other.format), data(std::move(other.data)), object(other.object) {
+    : format(other.format), block(other.block), object(other.object) {
+    other.block = nullptr;
     other.object = nullptr;
 }
 
@@ -238,16 +202,55 @@ ClipboardEntry& ClipboardEntry::operator=(ClipboardEntry&& other) noexcept {
     if (this != &other) {
         Reset();
         format = other.format;
-        data = std::move(other.data);
+        block = other.block;
         object = other.object;
+        other.block = nullptr;
         other.object = nullptr;
     }
     return *this;
 }
 
 void ClipboardEntry::Reset() {
+    if (block != nullptr) GlobalFree(block);
+    block = nullptr;
     ReleaseObjectOf(KindOf(format), object);
     object = nullptr;
+}
+
+void ClipboardEntry::Assign(const void* bytes, size_t size) {
+    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (copy == nullptr) throw std::bad_alloc();
+    if (size != 0) {
+        void* address = GlobalLock(copy);
+        if (address == nullptr) {
+            GlobalFree(copy);
+            throw std::bad_alloc();
+        }
+        std::memcpy(address, bytes, size);
+        GlobalUnlock(copy);
+    }
+    if (block != nullptr) GlobalFree(block);
+    block = copy;
+}
+
+size_t ClipboardEntry::Size() const {
+    return block != nullptr ? GlobalSize(block) : 0;
+}
+
+bool ClipboardEntry::HasContents() const {
+    switch (KindOf(format)) {
+        case FormatKind::Memory:
+            return Size() != 0;
+        case FormatKind::MetafilePict:
+            return Size() >= sizeof(METAFILEPICT) && object != nullptr;
+        case FormatKind::Bitmap:
+        case FormatKind::Palette:
+        case FormatKind::EnhMetafile:
+            return object != nullptr;
+        case FormatKind::Opaque:
+            return false;
+    }
+    return false;
 }
 
 ClipboardGuard::~ClipboardGuard() {
@@ -333,21 +336,16 @@ bool GetClipboardText(std::wstring& text) {
     return true;
 }
 
-bool RestoreClipboard(const ClipboardSnapshot& snapshot) {
+bool RestoreClipboard(ClipboardSnapshot& snapshot) {
     ClipboardGuard guard;
     if (!guard.Open()) return false;
 
     EmptyClipboard();
+    // Nothing is allocated here any more: every entry goes back unless it has nothing to
+    // give or the clipboard refuses it.
     bool everyEntry = true;
-    try {
-        for (const ClipboardEntry& entry : snapshot.entries) {
-            bool fatal = false;
-            if (!PutEntry(entry, fatal)) everyEntry = false;
-            // Out of memory: what is back so far stays, nothing later is tried.
-            if (fatal) return false;
-        }
-    } catch (const std::bad_alloc&) {
-        return false;
+    for (ClipboardEntry& entry : snapshot.entries) {
+        if (!PutEntry(entry)) everyEntry = false;
     }
     return everyEntry;
 }

@@ -2,11 +2,14 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
-// One saved clipboard format. Memory formats keep their bytes; formats whose handle is
-// a GDI object (bitmaps, palettes, metafiles) keep an owned copy of that object.
+// One saved clipboard format. Its contents are copied once, at the save, into what the
+// restore hands to SetClipboardData as it is: a global block of our own for memory formats,
+// an owned copy of the object for bitmaps, palettes and metafiles. A large picture is then
+// copied once per press instead of three times.
 struct ClipboardEntry {
     ClipboardEntry() = default;
     explicit ClipboardEntry(UINT entryFormat) : format(entryFormat) {}
@@ -16,19 +19,27 @@ struct ClipboardEntry {
     ClipboardEntry(const ClipboardEntry&) = delete;
     ClipboardEntry& operator=(const ClipboardEntry&) = delete;
 
-    // Releases the owned object, if any.
+    // Releases what the entry still owns.
     void Reset();
+    // Makes `block` a new movable block holding `size` bytes (none for size 0). Throws
+    // std::bad_alloc when the block cannot be had.
+    void Assign(const void* bytes, size_t size);
+    // Bytes held in `block`.
+    size_t Size() const;
+    // Whether the restore has something to hand back.
+    bool HasContents() const;
 
     UINT format = 0;
-    // Bytes of the format's global memory block. For a metafile picture these are the
-    // METAFILEPICT bytes, whose metafile handle is replaced when the entry is put back.
-    std::vector<unsigned char> data;
+    // The format's bytes in a movable global block, owned until the clipboard takes it. For
+    // a metafile picture these are the METAFILEPICT bytes, with `object` as their metafile.
+    HGLOBAL block = nullptr;
     // Owned copy of the format's object: HBITMAP, HPALETTE or HENHMETAFILE, or the
     // HMETAFILE inside a metafile picture; null for plain memory formats.
     HANDLE object = nullptr;
 };
 
-// Every format of the clipboard, in enumeration order; owns what it holds.
+// Every format of the clipboard, in enumeration order; owns what it holds until the restore
+// hands it to the clipboard, so a snapshot is put back once.
 class ClipboardSnapshot {
 public:
     std::vector<ClipboardEntry> entries;
@@ -63,4 +74,6 @@ constexpr DWORD kKeystrokePauseMs = 150;
 bool SaveClipboard(ClipboardSnapshot& snapshot);
 void SendCopyKeystroke();
 bool GetClipboardText(std::wstring& text);
-bool RestoreClipboard(const ClipboardSnapshot& snapshot);
+// Hands every saved entry to the clipboard; what the clipboard took, the snapshot no longer
+// owns.
+bool RestoreClipboard(ClipboardSnapshot& snapshot);

@@ -5,7 +5,7 @@ set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev googletest
       g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-i686
       wine wine32:i386 wine64 fonts-wine fonts-liberation xvfb xdotool x11-utils x11-apps
-      imagemagick python3 zip unzip nsis)
+      imagemagick python3 zip unzip nsis stress-ng)
 SUDO=""
 [ "$(id -u)" = 0 ] || SUDO=sudo
 missing=()

@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# scripts/soak.sh [PRESSES]: the soak run (not part of scripts/test.sh; about 10 minutes
-# for the default 200 presses). Builds the x86_64 program and the e2e helpers, then
+# scripts/soak.sh [--load] [PRESSES]: the soak run (not part of scripts/test.sh; about 10
+# minutes for the default 200 presses). Builds the x86_64 program and the e2e helpers, then
 # presses the hotkey PRESSES times on alternating folder / file / web address / not-found
 # selections in Notepad under Wine, checking the clipboard after every press and the
 # program's GDI objects and windows at the end. Exit status 0 when everything held.
+# --load runs the presses under CPU and disk load (stress-ng: two CPU workers and one disk
+# writer, stopped when the presses end and after 20 minutes at most).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+load=""
+if [ "${1:-}" = --load ]; then
+  load=1
+  shift
+fi
 "$top/scripts/install-deps.sh"
 build="$top/build/soak-x64"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -15,7 +22,18 @@ export SELVANE_EXE="$build/bin/Selvane.exe" E2E_PROBE="$build/tests/e2e/e2e_prob
 export E2E_RECORDER="$build/tests/e2e/e2e_recorder.exe" SELVANE_SOURCE_DIR="$top"
 export E2E_ROOT="$build/soak-wine"
 status=0
+stress=""
+if [ -n "$load" ]; then
+  mkdir -p "$build/soak-load"
+  stress-ng --cpu 2 --hdd 1 --temp-path "$build/soak-load" --timeout 1200s >/dev/null 2>&1 &
+  stress=$!
+  echo "soak: under load (stress-ng --cpu 2 --hdd 1, process $stress)"
+fi
 python3 "$top/bench/soak.py" "$@" || status=$?
+if [ -n "$stress" ]; then
+  kill "$stress" 2>/dev/null || true
+  wait "$stress" 2>/dev/null || true
+fi
 # Stop this run's own Wine server and display.
 server=wineserver
 [ -x /usr/lib/wine/wineserver64 ] && server=/usr/lib/wine/wineserver64

@@ -39,7 +39,9 @@ SelvaneTestCase (unittest.TestCase)
   tearDown               stops what self.start started; saves a screenshot of a failure
                          to $E2E_ROOT/shots/<test id>.png
 
-Desktop (one Xvfb display + one Wine prefix under E2E_ROOT)
+Desktop (one Xvfb display + one Wine prefix under E2E_ROOT; holds a hidden window for its
+         whole life so that Wine's desktop process and its clipboard bridge never restart:
+         a restarting bridge empties the clipboard, see docs/CLIPBOARD.md)
   env                    environment for Wine programs (DISPLAY, WINEPREFIX, ...)
   wine(*args, timeout=60, cwd=None) -> CompletedProcess    run a Windows program, wait
   spawn(*args, cwd=None, stdin=None) -> Popen              start one, do not wait
@@ -142,8 +144,26 @@ class Desktop:
                              stdin=subprocess.DEVNULL, check=True, timeout=300).stdout
         self.env = dict(item.split("=", 1) for item in out.decode().split("\0") if "=" in item)
         self.loader = self.env["SELVANE_WINE"]
+        # Wine's own output (its WINEDEBUG channels) goes to $SELVANE_WINE_LOG when set.
+        log = os.environ.get("SELVANE_WINE_LOG")
+        self.wine_log = open(log, "ab") if log else subprocess.DEVNULL
         # The first program of a fresh server waits for Wine's services; pay that here.
         self.probe("list", timeout=120)
+        self._keep_clipboard_bridge()
+
+    def _keep_clipboard_bridge(self):
+        """Wine's desktop process, which runs its X11 clipboard bridge, ends a moment after
+        the last Wine program with a window, and the next program starts it again. A new
+        bridge empties the clipboard while it takes in the X selection, at a moment of its
+        own (seconds late under load): a clipboard set by a test, or restored by Selvane,
+        could vanish. A hidden window held for the whole session keeps one bridge running,
+        and nothing touches the clipboard before that bridge has settled."""
+        self.keeper = self.spawn(PROBE_EXE, "hold-window", "SelvaneE2EKeeper", "e2e keeper",
+                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        if self.keeper.stdout.readline().decode().strip() != "ready":
+            raise RuntimeError("could not start the window that keeps Wine's desktop running")
+        if self.probe("clip-bridge", 60000, timeout=90)[0] != 0:
+            raise RuntimeError("Wine's clipboard bridge did not start")
 
     @staticmethod
     def wait_until(test, wait_s=10, interval=0.2):
@@ -158,11 +178,11 @@ class Desktop:
     def wine(self, *args, timeout=60, cwd=None):
         return subprocess.run([self.loader] + [str(a) for a in args], env=self.env, cwd=cwd,
                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.DEVNULL, timeout=timeout)
+                              stderr=self.wine_log, timeout=timeout)
 
     def spawn(self, *args, cwd=None, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL):
         return subprocess.Popen([self.loader] + [str(a) for a in args], env=self.env, cwd=cwd,
-                                stdin=stdin, stdout=stdout, stderr=subprocess.DEVNULL)
+                                stdin=stdin, stdout=stdout, stderr=self.wine_log)
 
     def probe(self, *args, timeout=30):
         done = self.wine(PROBE_EXE, *args, timeout=timeout)

@@ -18,6 +18,9 @@
 //   reg-get KEY NAME | reg-set KEY NAME DATA | reg-del KEY | reg-exists KEY   (HKCU, REG_SZ)
 //   clip-set TEXT [FORMAT DATA]       clipboard: Unicode text and a registered format
 //   clip-get [FORMAT]                 prints "text=..." and "FORMAT=..." ("<none>" if absent)
+//   clip-bridge WAIT_MS               waits until Wine's clipboard bridge (its manager window
+//                                     in the desktop process) has started and taken in the X
+//                                     selection, which empties the clipboard
 //   gui-resources PID                 prints "gdi=N user=N"
 //   hold-window CLASS TITLE           a hidden top-level window of a class registered under
 //                                     CLASS, until stdin closes; prints "ready"
@@ -457,6 +460,23 @@ int ClipGet(const wchar_t* format) {
     return 0;
 }
 
+// Wine's X11 clipboard bridge runs in the desktop process. When it starts, it takes in the
+// X selection and empties the clipboard, inside the creation of its window; a message sent
+// to that window is answered only once the creation is over.
+int ClipBridge(DWORD waitMs) {
+    return WaitFor(waitMs,
+                   [] {
+                       HWND bridge = FindWindowExW(HWND_MESSAGE, nullptr,
+                                                   L"__wine_clipboard_manager", nullptr);
+                       DWORD_PTR result = 0;
+                       return bridge != nullptr &&
+                              SendMessageTimeoutW(bridge, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000,
+                                                  &result) != 0;
+                   })
+               ? 0
+               : 1;
+}
+
 int GuiResources(DWORD pid) {
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid);
     if (process == nullptr) return 1;
@@ -527,6 +547,7 @@ int wmain(int argc, wchar_t** argv) {
         return ClipSet(a[0], n >= 3 ? a[1] : nullptr, n >= 3 ? a[2] : nullptr);
     }
     if (command == L"clip-get") return ClipGet(n >= 1 ? a[0] : nullptr);
+    if (command == L"clip-bridge" && n >= 1) return ClipBridge(static_cast<DWORD>(Number(a[0])));
     if (command == L"hold-window" && n >= 2) return HoldWindow(a[0], a[1]);
     if (command == L"gui-resources" && n >= 1)
         return GuiResources(static_cast<DWORD>(Number(a[0])));
