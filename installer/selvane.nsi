@@ -197,6 +197,10 @@ Section "${APP}"
   File "${STAGE}\README.txt"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
+  ; The working folder of the shortcut and of the start at the end: Selvane looks up a
+  ; relative name there, and in the program's own folder a selected word "Uninstall.exe"
+  ; would start the uninstaller.
+  SetOutPath "$PROFILE"
   CreateShortcut "$SMPROGRAMS\${APP}.lnk" "$INSTDIR\${APP_EXE}"
   ${If} $AutoStart = 1
     WriteRegStr HKCU "${RUN_KEY}" "${APP}" '"$INSTDIR\${APP_EXE}"'

@@ -192,7 +192,12 @@ bool StripSourcePosition(const std::wstring& text, std::wstring& path) {
             position = comma - 1;  // that was the column; the line comes before the comma
             digits = digitsBefore(position);
         }
-        if (digits < position && digits > 0 && text[digits - 1] == L'(') cut = digits - 1;
+        // "Report (2)" is a name: Windows drops the blank a cut there would leave, and
+        // would open "Report" instead.
+        if (digits < position && digits > 1 && text[digits - 1] == L'(' &&
+            !IsBlank(text[digits - 2])) {
+            cut = digits - 1;
+        }
     } else {
         const std::size_t digits = digitsBefore(end);
         if (digits < end && digits > 0 && text[digits - 1] == L':' && !driveColon(digits - 1)) {

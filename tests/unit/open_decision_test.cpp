@@ -184,6 +184,10 @@ private:
             rest = currentDirectory.substr(3) + L"\\" + path;
         }
         full = FoldDots(root, rest);
+        // Windows drops the blanks and dots that end a name.
+        while (full.size() > root.size() && (full.back() == L' ' || full.back() == L'.')) {
+            full.pop_back();
+        }
         return true;
     }
 
@@ -408,6 +412,8 @@ TEST_F(OpenDecisionTest, EachFormOpensWhatItNamesOnDisk) {
         {L"C:/src/main.cpp:42:7:", OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp"},
         {L"C:\\src\\main.cpp(42)", OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp"},
         {L"C:\\src\\main.cpp(42, 7)", OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp"},
+        // "(2)" after a blank is part of a name ("Report (2)"), not a position.
+        {L"C:\\work\\notes.txt (2)", OpenOutcome::kNotFound, nullptr},
         {L"\"C:\\src\\main.cpp\", line 42", OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp"},
         // A position after a folder, or no position at all, names nothing.
         {L"C:\\work\\docs:12", OpenOutcome::kNotFound, nullptr},
