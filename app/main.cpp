@@ -1,36 +1,9 @@
 #include <windows.h>
 #include <commctrl.h>
-#include <objbase.h>
 
 #include "app/tray_window.h"
 #include "res/resource.h"
 #include "res/strings.h"
-#include "res/trace.h"
-
-namespace {
-
-// COM on the message-loop thread for the shell's verbs that COM handlers carry out, as
-// ShellExecute asks: apartment-threaded, without OLE1 DDE. Released when the loop ends.
-class CComApartment {
-public:
-    CComApartment() : m_result(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED |
-                                                           COINIT_DISABLE_OLE1DDE)) {
-        if (FAILED(m_result)) {
-            SetLastError(static_cast<DWORD>(m_result));
-            TraceLastError();
-        }
-    }
-    ~CComApartment() {
-        if (SUCCEEDED(m_result)) CoUninitialize();
-    }
-    CComApartment(const CComApartment&) = delete;
-    CComApartment& operator=(const CComApartment&) = delete;
-
-private:
-    HRESULT m_result;
-};
-
-}  // namespace
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int) {
     HACCEL accelerators = LoadAcceleratorsW(hInstance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
@@ -44,7 +17,6 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int) {
         return kExitAlreadyRunning;
     }
 
-    CComApartment com;
     if (!tray.Create()) return kExitNoMainWindow;
 
     MSG msg = {};

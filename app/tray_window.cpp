@@ -61,7 +61,9 @@ CTrayWindow::CTrayWindow()
       m_iconTries(0),
       m_pressTracked(false),
       m_pressStart(0),
-      m_pressReleased(0) {
+      m_pressReleased(0),
+      m_comTried(false),
+      m_comApartment(false) {
     SettingsKeyPath = "Software\\Selvane";
     // Before the single-instance test on purpose: the Settings page reads the stored
     // hotkey here, in every copy.
@@ -308,5 +310,6 @@ void CTrayWindow::Shutdown() {
         UnregisterHotKey(m_hWnd, 0);
         m_hotkeyRegistered = false;
     }
+    ReleaseComApartment();
     PostQuitMessage(0);
 }

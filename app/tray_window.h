@@ -53,6 +53,10 @@ public:
     bool m_pressTracked;
     DWORD m_pressStart;
     DWORD m_pressReleased;
+    // COM on this thread, set up before the first shell request and released at shutdown;
+    // tried once.
+    bool m_comTried;
+    bool m_comApartment;
 
 private:
     void ShowTrayMenu();
@@ -60,6 +64,8 @@ private:
     void RetryTrayIcon();
     bool IsRepeatedHotkey();
     void WaitForHotkeyRelease(LPARAM lParam);
+    void EnsureComApartment();
+    void ReleaseComApartment();
 };
 
 // The tray icon's add request is tried again on this timer of the main window while the

@@ -2,6 +2,7 @@
 // The decision itself is in open_decision.cpp; this file supplies the system calls.
 
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 #include <urlmon.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "app/balloon.h"
+#include "app/system_library.h"
 #include "app/tray_window.h"
 #include "opener/clipboard.h"
 #include "opener/open_decision.h"
@@ -32,30 +34,16 @@ using IsValidUrlFunction = HRESULT(WINAPI*)(IBindCtx*, LPCWSTR, DWORD);
 
 // The URL moniker library is loaded on the first hotkey press, not at start-up: importing it
 // brings OLE, WinINet and Winsock into every start for one call that most runs never make.
-// It is loaded by full path from the system folder so that no other copy can stand in.
+// Without it no text is a web address; the load traces why, since the user only sees
+// "Could not find this location".
 IsValidUrlFunction UrlValidator() {
-    static const IsValidUrlFunction function = [] {
-        wchar_t folder[MAX_PATH] = {};
-        const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH) {
-            TraceLastError();
-            return IsValidUrlFunction{};
-        }
-        const std::wstring path = std::wstring(folder, length) + L"\\urlmon.dll";
-        HMODULE module = LoadLibraryW(path.c_str());
-        // Without it no text is a web address: say why once, since the user only sees
-        // "Could not find this location".
-        if (module == nullptr) {
-            TraceLastError();
-            return IsValidUrlFunction{};
-        }
-        auto found = reinterpret_cast<IsValidUrlFunction>(
-            reinterpret_cast<void*>(GetProcAddress(module, "IsValidURL")));
-        if (found == nullptr) TraceLastError();
-        return found;
-    }();
+    static const auto function = reinterpret_cast<IsValidUrlFunction>(
+        reinterpret_cast<void*>(SystemFunction(L"urlmon.dll", "IsValidURL")));
     return function;
 }
+
+using CoInitializeExFunction = HRESULT(WINAPI*)(void*, DWORD);
+using CoUninitializeFunction = void(WINAPI*)();
 
 class CWin32OpenPlatform : public COpenPlatform {
 public:
@@ -126,6 +114,33 @@ void CTrayWindow::ShowLocationNotFound() {
     ShowBalloon(m_notifyIconData, text, title, kBalloonTimeoutMs);
 }
 
+void CTrayWindow::EnsureComApartment() {
+    // The shell hands some verbs to COM handlers, which need COM on the calling thread:
+    // apartment-threaded, without OLE1 DDE, as ShellExecute asks. Set up on the first press
+    // and loaded then, rather than imported: OLE and what it maps would slow every start.
+    if (m_comTried) return;
+    m_comTried = true;
+    auto initialize = reinterpret_cast<CoInitializeExFunction>(
+        reinterpret_cast<void*>(SystemFunction(L"ole32.dll", "CoInitializeEx")));
+    if (initialize == nullptr) return;
+    const HRESULT result = initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    if (FAILED(result)) {
+        SetLastError(static_cast<DWORD>(result));
+        TraceLastError();
+        return;
+    }
+    m_comApartment = true;  // S_FALSE too: every success is balanced at shutdown
+}
+
+void CTrayWindow::ReleaseComApartment() {
+    if (!m_comApartment) return;
+    m_comApartment = false;
+    // ole32 stays loaded from the first press on, so this finds it without a new load.
+    auto uninitialize = reinterpret_cast<CoUninitializeFunction>(
+        reinterpret_cast<void*>(SystemFunction(L"ole32.dll", "CoUninitialize")));
+    if (uninitialize != nullptr) uninitialize();
+}
+
 void CTrayWindow::OpenSelection() {
     std::wstring text;
     {
@@ -139,6 +154,7 @@ void CTrayWindow::OpenSelection() {
     }  // a large snapshot is released before the shell is asked to do anything
 
     CWin32OpenPlatform platform;
+    EnsureComApartment();
     const OpenOutcome outcome = OpenText(text, platform);
     if (outcome == OpenOutcome::kNotFound) {
         ShowLocationNotFound();

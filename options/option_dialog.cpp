@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/balloon.h"
+#include "app/system_library.h"
 #include "app/tray_window.h"
 #include "res/resource.h"
 #include "res/strings.h"
@@ -20,19 +21,10 @@ constexpr int kAboutTab = 2;
 // The tab and hot-key controls of the options window are window classes of the common
 // controls library. It is loaded when the window is first made rather than imported: most
 // starts never open the window, and an import would map the library into every one.
-// It is loaded by full path from the system folder so that no other copy can stand in.
 void RegisterControlClasses() {
     using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    wchar_t folder[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    HMODULE module = nullptr;
-    if (length != 0 && length < MAX_PATH) {
-        module = LoadLibraryW((std::wstring(folder, length) + L"\\comctl32.dll").c_str());
-    }
-    InitFunction init = module == nullptr
-                            ? nullptr
-                            : reinterpret_cast<InitFunction>(reinterpret_cast<void*>(
-                                  GetProcAddress(module, "InitCommonControlsEx")));
+    auto init = reinterpret_cast<InitFunction>(
+        reinterpret_cast<void*>(SystemFunction(L"comctl32.dll", "InitCommonControlsEx")));
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_HOTKEY_CLASS | ICC_TAB_CLASSES;
