@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <commctrl.h>
 
 #include "app/tray_window.h"
 #include "res/resource.h"

@@ -154,7 +154,7 @@ void CTrayWindow::OpenSelection() {
     }  // a large snapshot is released before the shell is asked to do anything
 
     CWin32OpenPlatform platform;
-    EnsureComApartment();
+    if (!text.empty()) EnsureComApartment();  // a press that copied nothing asks the shell nothing
     const OpenOutcome outcome = OpenText(text, platform);
     if (outcome == OpenOutcome::kNotFound) {
         ShowLocationNotFound();
