@@ -1,6 +1,6 @@
 #include "app/tray_window.h"
 
-#include "app/balloon.h"
+#include "services/balloon.h"
 #include "options/option_dialog.h"
 #include "res/resource.h"
 #include "res/strings.h"
@@ -50,20 +50,15 @@ constexpr DWORD kReleaseWaitMs = 2000;
 }  // namespace
 
 CTrayWindow::CTrayWindow()
-    : m_hWnd(nullptr),
-      m_notifyIconData(),
-      m_iconAdded(false),
+    : m_iconAdded(false),
       m_popupMenu(nullptr),
-      m_hotkeyRegistered(false),
       m_trayCallbackMessage(0),
       m_optionDialog(nullptr),
       m_taskbarCreatedMessage(0),
       m_iconTries(0),
       m_pressTracked(false),
       m_pressStart(0),
-      m_pressReleased(0),
-      m_comTried(false),
-      m_comApartment(false) {
+      m_pressReleased(0) {
     SettingsKeyPath = "Software\\Selvane";
     // Before the single-instance test on purpose: the Settings page reads the stored
     // hotkey here, in every copy.
@@ -310,6 +305,23 @@ void CTrayWindow::Shutdown() {
         UnregisterHotKey(m_hWnd, 0);
         m_hotkeyRegistered = false;
     }
-    ReleaseComApartment();
+    m_opener.ReleaseComApartment();
     PostQuitMessage(0);
+}
+
+void CTrayWindow::OpenSelection() {
+    m_opener.Run(m_notifyIconData);
+}
+
+void CTrayWindow::ShowLocationNotFound() {
+    ShowNotFoundBalloon(m_notifyIconData);
+}
+
+bool CTrayWindow::IsOptionsWindowMessage(MSG* msg) {
+    return m_optionDialog != nullptr && m_optionDialog->m_hWnd != nullptr &&
+           IsDialogMessageW(m_optionDialog->m_hWnd, msg) != FALSE;
+}
+
+void CTrayWindow::ShowOptions() {
+    if (m_optionDialog != nullptr) m_optionDialog->Show(m_hWnd);
 }

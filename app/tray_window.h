@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "opener/open_selection.h"
+#include "services/tray_state.h"
+
 class COptionDialog;
 
 // Identifies our tray icon to the shell in every request.
@@ -10,7 +13,7 @@ extern const GUID TrayIconGuid;
 
 // The program's main object: the hidden main window, the tray icon and its menu, the
 // hotkey registration and the options window.
-class CTrayWindow {
+class CTrayWindow : public CTrayState {
 public:
     CTrayWindow();
 
@@ -36,11 +39,8 @@ public:
     // true when `msg` was such a message and has been handled.
     bool IsOptionsWindowMessage(MSG* msg);
 
-    HWND m_hWnd;
-    NOTIFYICONDATAW m_notifyIconData;
     bool m_iconAdded;
     HMENU m_popupMenu;
-    bool m_hotkeyRegistered;
     UINT m_trayCallbackMessage;
     COptionDialog* m_optionDialog;
     // Broadcast by the shell when the taskbar is re-created; the icon is re-added then.
@@ -53,10 +53,8 @@ public:
     bool m_pressTracked;
     DWORD m_pressStart;
     DWORD m_pressReleased;
-    // COM on this thread, set up before the first shell request and released at shutdown;
-    // tried once.
-    bool m_comTried;
-    bool m_comApartment;
+    // Runs the presses; holds what outlives one run (COM on this thread).
+    CSelectionOpener m_opener;
 
 private:
     void ShowTrayMenu();
@@ -64,8 +62,6 @@ private:
     void RetryTrayIcon();
     bool IsRepeatedHotkey();
     void WaitForHotkeyRelease(LPARAM lParam);
-    void EnsureComApartment();
-    void ReleaseComApartment();
 };
 
 // The tray icon's add request is tried again on this timer of the main window while the
@@ -73,9 +69,6 @@ private:
 const UINT_PTR kIconRetryTimer = 1;
 const int kIconTries = 5;
 const UINT kIconRetryMs = 2000;
-
-// Flags the hotkey is registered with beside the stored modifiers: one run per press.
-const UINT kHotkeyRegisterFlags = MOD_NOREPEAT;
 
 // Exit code of wWinMain when the main window cannot be created: without it nothing
 // could ever end the message loop, so the program stops at once.

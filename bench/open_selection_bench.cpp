@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/balloon.h"
+#include "services/balloon.h"
 #include "app/tray_window.h"
 #include "opener/clipboard.h"
 #include "settings/settings.h"

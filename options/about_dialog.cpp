@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "options/registry_tool.h"
+#include "services/registry_tool.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 

@@ -4,9 +4,8 @@
 
 #include <string>
 
-#include "app/balloon.h"
-#include "app/system_library.h"
-#include "app/tray_window.h"
+#include "services/balloon.h"
+#include "services/system_library.h"
 #include "res/resource.h"
 #include "res/strings.h"
 #include "res/trace.h"
@@ -39,7 +38,7 @@ void ShowPage(CBaseWindow& page, bool show) {
 
 }  // namespace
 
-COptionDialog::COptionDialog(CTrayWindow* owner)
+COptionDialog::COptionDialog(CTrayState* owner)
     : m_owner(owner), m_settingsPage(owner), m_selecting(false) {}
 
 INT_PTR COptionDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -194,24 +193,16 @@ void COptionDialog::DestroyPages() {
     m_aboutPage.Destroy();
 }
 
-bool CTrayWindow::IsOptionsWindowMessage(MSG* msg) {
-    return m_optionDialog != nullptr && m_optionDialog->m_hWnd != nullptr &&
-           IsDialogMessageW(m_optionDialog->m_hWnd, msg) != FALSE;
-}
-
-void CTrayWindow::ShowOptions() {
-    if (m_optionDialog == nullptr) return;
-    HWND hwnd = m_optionDialog->m_hWnd;
-    if (hwnd != nullptr) {
-        ShowWindow(hwnd, SW_SHOW);
-        SetForegroundWindow(hwnd);
-        FlashWindow(hwnd, TRUE);
+void COptionDialog::Show(HWND owner) {
+    if (m_hWnd != nullptr) {
+        ShowWindow(m_hWnd, SW_SHOW);
+        SetForegroundWindow(m_hWnd);
+        FlashWindow(m_hWnd, TRUE);
         return;
     }
     RegisterControlClasses();
-    hwnd = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OPTIONS), m_hWnd,
-                              &CBaseWindow::StaticDialogProc,
-                              reinterpret_cast<LPARAM>(m_optionDialog));
-    m_optionDialog->m_hWnd = hwnd;
+    HWND hwnd = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OPTIONS), owner,
+                                   &CBaseWindow::StaticDialogProc, reinterpret_cast<LPARAM>(this));
+    m_hWnd = hwnd;
     if (hwnd != nullptr) ShowWindow(hwnd, SW_SHOW);
 }

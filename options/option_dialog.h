@@ -5,14 +5,16 @@
 #include "options/welcome_dialog.h"
 #include "options/about_dialog.h"
 
-class CTrayWindow;
+#include "services/tray_state.h"
 
 // The tabbed options window (dialog 9) with its three pages.
 class COptionDialog final : public CBaseWindow {
 public:
-    explicit COptionDialog(CTrayWindow* owner);
+    explicit COptionDialog(CTrayState* owner);
     INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
+    // Shows the window, owned by `owner`, creating it on first use.
+    void Show(HWND owner);
     void AddTabs();
     void CreatePage(int templateId, CBaseWindow* page);
     void SelectPage(int index, bool setTabSelection);
@@ -21,7 +23,7 @@ public:
     // Enter on a page's push button presses it.
     void PressFocusedButton(HWND control);
 
-    CTrayWindow* m_owner;
+    CTrayState* m_owner;
     CSettingsDialog m_settingsPage;
     CWelcomeDialog m_welcomePage;
     CAboutDialog m_aboutPage;

@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include "app/tray_window.h"
 #include "options/hotkey_flags.h"
 #include "res/resource.h"
 #include "res/strings.h"
@@ -19,7 +18,7 @@ bool ShowWarning(HWND page, UINT textId) {
 
 }  // namespace
 
-CSettingsDialog::CSettingsDialog(CTrayWindow* owner)
+CSettingsDialog::CSettingsDialog(CTrayState* owner)
     : m_owner(owner),
       m_key(ReadSetting("OpenSelectionHotkey", 79u)),
       m_modifiers(ReadSetting("OpenSelectionHotkeyModifier", 10u)),

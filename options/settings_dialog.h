@@ -2,20 +2,20 @@
 
 #include "options/base_window.h"
 
-class CTrayWindow;
+#include "services/tray_state.h"
 
 // The Settings page (dialog 131): the open-selection hotkey, applied on "Apply", and the
 // two balloon switches, stored as soon as they are clicked.
 class CSettingsDialog final : public CBaseWindow {
 public:
-    explicit CSettingsDialog(CTrayWindow* owner);
+    explicit CSettingsDialog(CTrayState* owner);
     INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     void LoadHotkeyControls();
     void EnableApply(bool enable);
     void ApplyHotkey();
 
-    CTrayWindow* m_owner;
+    CTrayState* m_owner;
     // The combination being edited, as RegisterHotKey takes it; follows the controls.
     unsigned int m_key;
     unsigned int m_modifiers;

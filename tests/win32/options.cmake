@@ -5,7 +5,7 @@ if(MINGW)
   target_link_options(launch_recorder PRIVATE -municode)
 endif()
 selvane_add_gtest(NAME win32_options SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/options_test.cpp LOCK
-                  LIBS selvane_app selvane_resources)
+                  LIBS selvane_app selvane_resources comctl32)
 add_dependencies(win32_options launch_recorder)
 
 # Reads the options window of a running Selvane.exe for the end-to-end tests.

@@ -9,7 +9,7 @@
 #include <new>
 #include <string>
 
-#include "app/balloon.h"
+#include "services/balloon.h"
 #include "app/tray_window.h"
 #include "options/option_dialog.h"
 #include "res/resource.h"

@@ -1,4 +1,4 @@
-#include "app/balloon.h"
+#include "services/balloon.h"
 
 void CopyBounded(wchar_t* field, size_t capacity, const wchar_t* source) {
     if (capacity == 0) return;

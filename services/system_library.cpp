@@ -1,4 +1,4 @@
-#include "app/system_library.h"
+#include "services/system_library.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "options/registry_tool.h"
+#include "services/registry_tool.h"
 
 #include <windows.h>
 

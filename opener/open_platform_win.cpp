@@ -1,0 +1,92 @@
+#include "opener/open_platform_win.h"
+
+#include <windows.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+#include <urlmon.h>
+
+#include <vector>
+
+#include "res/trace.h"
+#include "services/registry_tool.h"
+#include "services/system_library.h"
+
+static_assert(kPathBufferSize == MAX_PATH, "the canonical path buffer is MAX_PATH long");
+static_assert(kInvalidFileAttributes == INVALID_FILE_ATTRIBUTES, "same no-such-file value");
+static_assert(kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY, "same directory bit");
+
+namespace {
+
+using IsValidUrlFunction = HRESULT(WINAPI*)(IBindCtx*, LPCWSTR, DWORD);
+
+// The URL moniker library is loaded on the first hotkey press, not at start-up: importing it
+// brings OLE, WinINet and Winsock into every start for one call that most runs never make.
+// Without it no text is a web address; the load traces why, since the user only sees
+// "Could not find this location".
+IsValidUrlFunction UrlValidator() {
+    static const auto function = reinterpret_cast<IsValidUrlFunction>(
+        reinterpret_cast<void*>(SystemFunction(L"urlmon.dll", "IsValidURL")));
+    return function;
+}
+
+// ExpandEnvironmentStringsW handles at most 32,767 characters; PathCreateFromUrlW gets
+// the same room.
+constexpr size_t kLongestExpansion = 32768;
+
+}  // namespace
+
+bool CWin32OpenPlatform::Canonicalize(wchar_t* buffer, const wchar_t* path) {
+    // PathCanonicalizeW is told nothing of the buffer's size, and some versions (Wine's
+    // among them) write a result as long as the input. A text that cannot fit MAX_PATH
+    // is not handed to it at all, and the result lands in a buffer with room to spare.
+    if (wcslen(path) >= MAX_PATH) return false;
+    wchar_t scratch[MAX_PATH + 16] = {};
+    if (!PathCanonicalizeW(scratch, path)) return false;
+    const size_t length = wcsnlen(scratch, ARRAYSIZE(scratch));
+    if (length >= MAX_PATH) return false;
+    wmemcpy(buffer, scratch, length + 1);
+    return true;
+}
+
+std::uint32_t CWin32OpenPlatform::FileAttributes(const wchar_t* path) {
+    return GetFileAttributesW(path);
+}
+
+bool CWin32OpenPlatform::IsValidUrl(const wchar_t* text) {
+    IsValidUrlFunction isValid = UrlValidator();
+    return isValid != nullptr && isValid(nullptr, text, 0) == S_OK;
+}
+
+bool CWin32OpenPlatform::RunShellVerb(const wchar_t* verb, const wchar_t* target) {
+    HINSTANCE result = ShellExecuteW(nullptr, verb, target, nullptr, nullptr, SW_SHOW);
+    // Values above 32 mean the shell took the request; the rest are error codes, and
+    // the shell has already shown its own message for them.
+    if (reinterpret_cast<INT_PTR>(result) > 32) return true;
+    TraceLastError();
+    return false;
+}
+
+bool CWin32OpenPlatform::ExpandVariables(const wchar_t* text, std::wstring& expanded) {
+    // A longer text is no path with variables in it.
+    if (wcslen(text) >= kLongestExpansion) return false;
+    std::vector<wchar_t> buffer(kLongestExpansion);
+    const DWORD length =
+        ExpandEnvironmentStringsW(text, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0 || length > buffer.size()) return false;
+    expanded.assign(buffer.data(), wcsnlen(buffer.data(), buffer.size()));
+    return true;
+}
+
+bool CWin32OpenPlatform::PathFromFileUrl(const wchar_t* url, std::wstring& path) {
+    std::vector<wchar_t> buffer(kLongestExpansion);
+    DWORD length = static_cast<DWORD>(buffer.size());
+    if (PathCreateFromUrlW(url, buffer.data(), &length, 0) != S_OK) return false;
+    path.assign(buffer.data(), wcsnlen(buffer.data(), buffer.size()));
+    return true;
+}
+
+bool CWin32OpenPlatform::OpenRegistryKey(const wchar_t* key) {
+    if (StartRegistryTool(key)) return true;
+    TraceLastError();
+    return false;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+// The hotkey command: capture the selection, hand it to the shell, report in a balloon on
+// the tray icon that `icon` identifies. Keeps only what outlives a run: COM on this thread,
+// set up before the first shell request and released at shutdown.
+class CSelectionOpener {
+public:
+    // One press, start to end.
+    void Run(const NOTIFYICONDATAW& icon);
+    // Balances the COM set-up of the first press; called once, at shutdown.
+    void ReleaseComApartment();
+
+private:
+    void EnsureComApartment();
+
+    bool m_comTried = false;
+    bool m_comApartment = false;
+};
+
+// "Could not find this location", on the icon `icon` identifies.
+void ShowNotFoundBalloon(const NOTIFYICONDATAW& icon);
