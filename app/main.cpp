@@ -3,6 +3,24 @@
 #include "app/tray_window.h"
 #include "res/resource.h"
 #include "res/strings.h"
+#include "res/trace.h"
+
+namespace {
+
+// A selected relative name ("drivers", "logoff.exe") is looked up in the current folder.
+// Started at sign-in that is the system folder; the user's own folder is the one such a
+// name should mean, whoever started us. On failure the folder stays as it was.
+void UseProfileFolder() {
+    wchar_t profile[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        TraceLastError();
+        return;
+    }
+    if (!SetCurrentDirectoryW(profile)) TraceLastError();
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int) {
     HACCEL accelerators = LoadAcceleratorsW(hInstance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
@@ -16,6 +34,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int) {
         return kExitAlreadyRunning;
     }
 
+    UseProfileFolder();
     if (!tray.Create()) return kExitNoMainWindow;
 
     MSG msg = {};

@@ -2,7 +2,7 @@
 
 // What the open-selection command does with a captured text, free of <windows.h> so that
 // it is tested natively as well. The few system calls it needs come through
-// COpenPlatform; the Win32 implementation lives in open_selection.cpp.
+// COpenPlatform; the Win32 implementation lives in open_platform_win.cpp.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +11,10 @@
 // Size, in characters with the NUL, of the buffer the canonical path is written into
 // (MAX_PATH).
 constexpr std::size_t kPathBufferSize = 260;
+
+// The longest path Windows takes (a "\\?\" path), in characters without the NUL. A longer
+// text names nothing on disk.
+constexpr std::size_t kLongestPath = 32767;
 
 // All 32 bits set: the name resolves to nothing.
 constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
@@ -39,6 +43,20 @@ public:
     // Starts util\regjump.exe beside the program on `key`, as the About page does. True
     // when the tool started.
     virtual bool OpenRegistryKey(const wchar_t* key) = 0;
+    // AssocQueryStringW(ASSOCSTR_EXECUTABLE) for the "open" verb of the file type `type`
+    // (".cpp"): the program that opens such files, as registered. False when there is none.
+    virtual bool ProgramForType(const wchar_t* type, std::wstring& program) = 0;
+    // CreateProcessW of `program` (a full path; no shell, no search) with `commandLine`,
+    // which starts with the program's quoted path. True when the program started.
+    virtual bool StartProgram(const wchar_t* program, const wchar_t* commandLine) = 0;
+    // AssocIsDangerous: true when the system counts the file type `type` (".exe") as
+    // unsafe to open.
+    virtual bool IsDangerousType(const wchar_t* type) = 0;
+    // Shows the folder that holds the file `path` in Explorer with the file selected,
+    // without opening the file. True when shown.
+    virtual bool ShowInFolder(const wchar_t* path) = 0;
+    // Traces that a run ended because memory ran out.
+    virtual void TraceOutOfMemory() = 0;
 };
 
 // What a run did; the caller picks the balloon from it.
@@ -50,9 +68,19 @@ enum class OpenOutcome {
     kOpenedWithPrefix,   // "open" on "http://" + text; no balloon
     kOpenedRegistryKey,  // util\regjump.exe started on a key; "Opening selection"
     kOpenedMailAddress,  // "open" on "mailto:" + address; "Opening selection"
+    kOpenedInEditor,     // the file type's editor started at the position; "Opening selection"
+    kShownInFolder,      // a program or script shown selected in its folder, not run;
+                         // "Opening selection"
     kNotFound,           // nothing opened; "Could not find this location"
     kShellFailed,        // the shell refused the target and reported it itself, or the
                          // registry tool did not start; no balloon
+    kOutOfMemory,        // the run ran out of memory and ended, traced; no balloon
+};
+
+// A line and, when given, a column, as the digits written in the selection.
+struct SourcePosition {
+    std::wstring line;
+    std::wstring column;  // empty when the text gave none
 };
 
 // True when `text` begins with `prefix`, compared code unit by code unit (case matters).
@@ -78,8 +106,10 @@ void TrimBlanks(std::wstring& text);
 void CleanUpSelection(std::wstring& text);
 
 // When `text` ends in a source position (":12", ":12:5", "(12)", "(12,5)", ", line 12"),
-// sets `path` to what comes before it, without enclosing quotes, and returns true.
-bool StripSourcePosition(const std::wstring& text, std::wstring& path);
+// sets `path` to what comes before it, without enclosing quotes, and `position` (when
+// given) to the line and column, and returns true.
+bool StripSourcePosition(const std::wstring& text, std::wstring& path,
+                         SourcePosition* position = nullptr);
 
 // When `text` is a registry key ("HKCU\Software", "Computer\HKEY_USERS", ...), sets `key` to
 // it without "Computer\" and with runs of backslashes made single.
@@ -89,8 +119,33 @@ bool RegistryKeyIn(const std::wstring& text, std::wstring& key);
 // without the scheme.
 bool MailAddressIn(const std::wstring& text, std::wstring& address);
 
+// The type of the file `path` names: its extension with the dot (".cpp"), as Windows sees
+// it (the blanks and dots that end a name do not count), or empty.
+std::wstring FileTypeOf(const std::wstring& path);
+
+// True when opening the file `path` would run it: a program, a script, an installer or a
+// shortcut, by the system's own judgement, by PATHEXT or by our list.
+bool IsDangerousFile(const std::wstring& path, COpenPlatform& platform);
+
+// Appends `argument` to `commandLine` (after a blank unless it is empty) so that
+// CommandLineToArgvW and the C runtime read it back unchanged: in quotes when it is empty
+// or holds a blank, a tab or a quote, with the backslashes before a quote doubled.
+void AppendArgument(std::wstring& commandLine, const std::wstring& argument);
+
+// When the file name of `program` is one of the editors we know, sets `commandLine` to the
+// command line that opens `file` at `position` in it, program included, and returns true.
+bool EditorCommandLine(const std::wstring& program, const std::wstring& file,
+                       const SourcePosition& position, std::wstring& commandLine);
+
+// Opens the existing file `path`: in its editor at `position` when one is given and the
+// file type's program is an editor we know; a program or script is only shown in its
+// folder; anything else with the shell's "open".
+OpenOutcome OpenExistingFile(const std::wstring& path, const SourcePosition* position,
+                             COpenPlatform& platform);
+
 // Hands the selection to the shell as a folder, a file, an address, a registry key or a
-// mail address. On return `text` holds what was opened (or last tried).
+// mail address. On return `text` holds what was opened (or last tried). Running out of
+// memory ends the run with kOutOfMemory, traced through the platform.
 OpenOutcome OpenText(std::wstring& text, COpenPlatform& platform);
 
 // The string-table id of the balloon text that reports `outcome`, or 0 for no balloon.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 #include <urlmon.h>
 
@@ -89,4 +90,70 @@ bool CWin32OpenPlatform::OpenRegistryKey(const wchar_t* key) {
     if (StartRegistryTool(key)) return true;
     TraceLastError();
     return false;
+}
+
+bool CWin32OpenPlatform::ProgramForType(const wchar_t* type, std::wstring& program) {
+    // Without ASSOCF_INIT_IGNOREUNKNOWN a type with no program answers with the "Open
+    // with" dialog's host.
+    const ASSOCF flags = ASSOCF_INIT_IGNOREUNKNOWN | ASSOCF_NOTRUNCATE;
+    std::vector<wchar_t> buffer(kLongestExpansion);
+    DWORD length = static_cast<DWORD>(buffer.size());
+    if (AssocQueryStringW(flags, ASSOCSTR_EXECUTABLE, type, L"open", buffer.data(), &length) !=
+        S_OK) {
+        return false;
+    }
+    program.assign(buffer.data(), wcsnlen(buffer.data(), buffer.size()));
+    return !program.empty();
+}
+
+bool CWin32OpenPlatform::StartProgram(const wchar_t* program, const wchar_t* commandLine) {
+    // CreateProcessW may write into the command line it is given.
+    std::vector<wchar_t> line(commandLine, commandLine + wcslen(commandLine) + 1);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    // The program's own path, so that nothing is searched for; no handles handed down.
+    if (!CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        TraceLastError();
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+bool CWin32OpenPlatform::IsDangerousType(const wchar_t* type) {
+    return AssocIsDangerous(type) != FALSE;
+}
+
+bool CWin32OpenPlatform::ShowInFolder(const wchar_t* path) {
+    // Both ways want a full path; a relative name is resolved against the current folder,
+    // as the attribute query that found it did.
+    std::vector<wchar_t> full(kLongestExpansion);
+    const DWORD length =
+        GetFullPathNameW(path, static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0 || length >= full.size()) return TraceLastError();
+
+    // The shell's own way reuses an open window of that folder.
+    if (PIDLIST_ABSOLUTE item = ILCreateFromPathW(full.data())) {
+        const HRESULT result = SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+        ILFree(item);
+        if (SUCCEEDED(result)) return true;
+        SetLastError(static_cast<DWORD>(result));
+        TraceLastError();
+    }
+    // Explorer from the Windows folder, never one found elsewhere, told to select the file.
+    wchar_t windows[MAX_PATH] = {};
+    const UINT folderLength = GetWindowsDirectoryW(windows, MAX_PATH);
+    if (folderLength == 0 || folderLength >= MAX_PATH) return TraceLastError();
+    const std::wstring explorer = std::wstring(windows) + L"\\explorer.exe";
+    const std::wstring commandLine =
+        L"\"" + explorer + L"\" /select,\"" + std::wstring(full.data(), length) + L"\"";
+    return StartProgram(explorer.c_str(), commandLine.c_str());
+}
+
+void CWin32OpenPlatform::TraceOutOfMemory() {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    TraceLastError();
 }

@@ -14,4 +14,9 @@ public:
     bool ExpandVariables(const wchar_t* text, std::wstring& expanded) override;
     bool PathFromFileUrl(const wchar_t* url, std::wstring& path) override;
     bool OpenRegistryKey(const wchar_t* key) override;
+    bool ProgramForType(const wchar_t* type, std::wstring& program) override;
+    bool StartProgram(const wchar_t* program, const wchar_t* commandLine) override;
+    bool IsDangerousType(const wchar_t* type) override;
+    bool ShowInFolder(const wchar_t* path) override;
+    void TraceOutOfMemory() override;
 };

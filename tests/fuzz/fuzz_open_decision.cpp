@@ -64,6 +64,8 @@ public:
     }
 
     bool RunShellVerb(const wchar_t* verb, const wchar_t* target) override {
+        // A file that the system calls dangerous is never opened.
+        if (m_saidDangerous) std::abort();
         Record(verb == std::wstring(L"explore") ? "explore" : "open", target);
         ++shellCalls;
         return m_answers.Byte() & 1;
@@ -84,6 +86,42 @@ public:
         ++shellCalls;
         return m_answers.Byte() & 1;
     }
+
+    bool ProgramForType(const wchar_t* type, std::wstring& program) override {
+        Record("program", type);
+        // An editor we know, one we do not, a bare name, or nothing.
+        static const wchar_t* const programs[] = {L"C:\\VS Code\\Code.exe",
+                                                  L"C:\\Windows\\notepad.exe", L"gvim.exe"};
+        const uint8_t mode = m_answers.Byte() % 4;
+        if (mode == 3) return false;
+        program = programs[mode];
+        return true;
+    }
+
+    bool StartProgram(const wchar_t* program, const wchar_t* commandLine) override {
+        Record("start", commandLine);
+        // Only an editor of the table is started, by its full path, named first.
+        if (std::wstring(program) != L"C:\\VS Code\\Code.exe") std::abort();
+        if (std::wstring(commandLine).rfind(L"\"C:\\VS Code\\Code.exe\" -g ", 0) != 0) std::abort();
+        // A start that fails leads to one more request; one that works ends the run.
+        const bool started = m_answers.Byte() & 1;
+        if (started) ++shellCalls;
+        return started;
+    }
+
+    bool IsDangerousType(const wchar_t* type) override {
+        Record("dangerous", type);
+        m_saidDangerous = m_answers.Byte() & 1;
+        return m_saidDangerous;
+    }
+
+    bool ShowInFolder(const wchar_t* path) override {
+        Record("select", path);
+        ++shellCalls;
+        return m_answers.Byte() & 1;
+    }
+
+    void TraceOutOfMemory() override { std::abort(); }
 
     struct Call {
         std::string operation;
@@ -107,9 +145,11 @@ private:
         // Nothing may be asked of the system once the shell has been called.
         if (shellCalls != 0) std::abort();
         calls.push_back({operation, argument});
+        m_saidDangerous = false;
     }
 
     CAnswers& m_answers;
+    bool m_saidDangerous = false;  // the last request was IsDangerousType, answered yes
 };
 
 void Check(bool condition) {
@@ -173,18 +213,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case OpenOutcome::kOpenedWithPrefix:
             Check(platform.shellCalls == 1 && last == "open");
             break;
+        case OpenOutcome::kOpenedInEditor:
+            Check(platform.shellCalls == 1 && last == "start");
+            break;
+        case OpenOutcome::kShownInFolder:
+            Check(platform.shellCalls == 1 && last == "select");
+            break;
         case OpenOutcome::kShellFailed:
             Check(platform.shellCalls == 1);
             break;
+        case OpenOutcome::kOutOfMemory:
+            Check(false);
+            break;
     }
-    if (platform.shellCalls == 1) {
+    if (platform.shellCalls == 1 && last != "start") {
         // What was opened is the working text as the decision left it.
         Check(calls.back().argument == std::wstring(text.c_str()));
     }
-    if (outcome == OpenOutcome::kOpenedFolder || outcome == OpenOutcome::kOpenedFile) {
-        // Nothing is opened as a folder or file that was not looked up just before.
-        Check(calls.size() >= 2 && calls[calls.size() - 2].operation == "attributes" &&
-              calls[calls.size() - 2].argument == calls.back().argument);
+    if (outcome == OpenOutcome::kOpenedFolder || outcome == OpenOutcome::kOpenedFile ||
+        outcome == OpenOutcome::kOpenedInEditor || outcome == OpenOutcome::kShownInFolder) {
+        // Nothing is opened as a folder or file that was not the last thing looked up.
+        std::size_t lookup = calls.size();
+        while (lookup > 0 && calls[lookup - 1].operation != "attributes") --lookup;
+        Check(lookup > 0 && calls[lookup - 1].argument == std::wstring(text.c_str()));
+    }
+    if (outcome == OpenOutcome::kOpenedFile) {
+        // Not even when only our own list knows the type.
+        CAnswers none(nullptr, 0);
+        CRandomPlatform quiet(none);
+        Check(!IsDangerousFile(text, quiet));
     }
     if (outcome == OpenOutcome::kOpenedWithPrefix) Check(StartsWith(text, L"http://"));
 

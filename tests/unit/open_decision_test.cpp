@@ -9,6 +9,8 @@
 
 #include <cwctype>
 #include <map>
+#include <new>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -115,6 +117,7 @@ public:
         calls.push_back({L"expand", text});
         expanded = text;
         ReplaceAll(expanded, L"%USERPROFILE%", L"C:\\Users\\me");
+        ReplaceAll(expanded, L"%PATHEXT%", pathExt);
         return true;
     }
 
@@ -135,14 +138,44 @@ public:
         return registryToolStarts;
     }
 
+    bool ProgramForType(const wchar_t* type, std::wstring& program) override {
+        calls.push_back({L"program", type});
+        auto it = programs.find(Upper(type));
+        if (it != programs.end()) program = it->second;
+        return it != programs.end();
+    }
+
+    bool StartProgram(const wchar_t* program, const wchar_t* commandLine) override {
+        calls.push_back({L"start", commandLine});
+        EXPECT_EQ(0u, std::wstring(commandLine).find(L"\"" + std::wstring(program) + L"\""));
+        return programStarts;
+    }
+
+    bool IsDangerousType(const wchar_t* type) override {
+        calls.push_back({L"dangerous", type});
+        return Upper(type) == L".ZAP";  // what only the system's own list knows
+    }
+
+    bool ShowInFolder(const wchar_t* path) override {
+        calls.push_back({L"select", path});
+        return shownInFolder;
+    }
+
+    void TraceOutOfMemory() override { calls.push_back({L"out of memory", L""}); }
+
     bool registryToolStarts = true;
+    bool programStarts = true;
+    bool shownInFolder = true;
+    std::map<std::wstring, std::wstring> programs;  // type in capitals -> its program
+    std::wstring pathExt = L".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH;.MSC;.TCL";
 
     // The shell requests of the run, as "verb target".
     std::vector<std::wstring> Launches() const {
         std::vector<std::wstring> result;
         for (const Call& call : calls) {
             if (call.operation == L"open" || call.operation == L"explore" ||
-                call.operation == L"regjump") {
+                call.operation == L"regjump" || call.operation == L"start" ||
+                call.operation == L"select") {
                 result.push_back(call.operation + L" " + call.argument);
             }
         }
@@ -314,8 +347,8 @@ TEST_F(OpenDecisionTest, FoldersAreExploredAndFilesOpened) {
     EXPECT_EQ(Launches{L"explore C:\\Users\\me\\Projects"}, windows.Launches());
 
     windows.calls.clear();
-    EXPECT_EQ(OpenOutcome::kOpenedFile, Open(L"C:\\Tools\\run.exe"));
-    EXPECT_EQ(Launches{L"open C:\\Tools\\run.exe"}, windows.Launches());
+    EXPECT_EQ(OpenOutcome::kOpenedFile, Open(L"C:\\work\\notes.txt"));
+    EXPECT_EQ(Launches{L"open C:\\work\\notes.txt"}, windows.Launches());
 
     windows.calls.clear();  // forward slashes reach the attribute query as written
     EXPECT_EQ(OpenOutcome::kOpenedFolder, Open(L"c:/users//me/projects"));
@@ -455,7 +488,8 @@ TEST_F(OpenDecisionTest, WhatExistsAsSelectedWinsAndFormsComeInOrder) {
         {L"(draft)", OpenOutcome::kOpenedFolder, L"explore (draft)"},
         {L"%USERPROFILE%", OpenOutcome::kOpenedFolder, L"explore %USERPROFILE%"},
         {L"\"HKCU\\Software\"", OpenOutcome::kOpenedFolder, L"explore HKCU\\Software"},
-        {L"me@example.com", OpenOutcome::kOpenedFile, L"open me@example.com"},
+        // The file wins over the address; and a ".com" file is a program, shown, not run.
+        {L"me@example.com", OpenOutcome::kShownInFolder, L"select me@example.com"},
         // Each form works on the result of the ones before.
         {L"\"%USERPROFILE%\\Projects\\main.cpp:3\",", OpenOutcome::kOpenedFile,
          L"open C:\\Users\\me\\Projects\\main.cpp"},
@@ -526,12 +560,234 @@ TEST(BalloonStringForTest, SuccessFollowsTheSwitchNotFoundAlwaysShows) {
         {OpenOutcome::kOpenedMailAddress, IDS_OPENING_SELECTION, 0},
         {OpenOutcome::kNotFound, IDS_NOT_FOUND, IDS_NOT_FOUND},
         {OpenOutcome::kShellFailed, 0, 0},
+        {OpenOutcome::kOpenedInEditor, IDS_OPENING_SELECTION, 0},
+        {OpenOutcome::kShownInFolder, IDS_OPENING_SELECTION, 0},
+        {OpenOutcome::kOutOfMemory, 0, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(static_cast<int>(row.outcome));
         EXPECT_EQ(row.on, BalloonStringFor(row.outcome, true));
         EXPECT_EQ(row.off, BalloonStringFor(row.outcome, false));
     }
+}
+
+TEST(AppendArgumentTest, QuotesAsTheCRuntimeReadsBack) {
+    // Each row: the argument, and how it must appear on the command line.
+    const wchar_t* rows[][2] = {
+        {L"plain", L"plain"},
+        {L"C:\\src\\main.cpp:12:3", L"C:\\src\\main.cpp:12:3"},
+        {L"", L"\"\""},
+        {L"C:\\My Files\\a b.cpp", L"\"C:\\My Files\\a b.cpp\""},
+        {L"tab\there", L"\"tab\there\""},
+        // Backslashes before the closing quote are doubled, or they would escape it.
+        {L"C:\\My Files\\", L"\"C:\\My Files\\\\\""},
+        {L"C:\\Temp\\", L"C:\\Temp\\"},  // no quotes, so no escaping
+        // A quote is escaped, and so are the backslashes before it.
+        {L"say \"hi\"", L"\"say \\\"hi\\\"\""},
+        {L"a\\\"b", L"\"a\\\\\\\"b\""},
+        {L"a\\\\b c", L"\"a\\\\b c\""},  // backslashes not before a quote stay single
+    };
+    for (const auto& row : rows) {
+        std::wstring line;
+        AppendArgument(line, row[0]);
+        EXPECT_EQ(row[1], line) << row[0];
+    }
+    std::wstring line = L"\"C:\\e.exe\"";
+    AppendArgument(line, L"-g");
+    AppendArgument(line, L"x y");
+    EXPECT_EQ(L"\"C:\\e.exe\" -g \"x y\"", line);
+}
+
+TEST(EditorCommandLineTest, EachEditorGetsItsOwnSyntax) {
+    const std::wstring file = L"C:\\My Files\\main.cpp";
+    const SourcePosition lineAndColumn{L"12", L"3"};
+    const SourcePosition lineOnly{L"12", L""};
+    struct Row {
+        const wchar_t* program;
+        const wchar_t* withColumn;  // the command line after the quoted program
+        const wchar_t* withoutColumn;
+    } rows[] = {
+        {L"C:\\Program Files\\Microsoft VS Code\\Code.exe",
+         L"-g \"C:\\My Files\\main.cpp:12:3\"", L"-g \"C:\\My Files\\main.cpp:12\""},
+        {L"C:\\Apps\\cursor\\CURSOR.EXE", L"-g \"C:\\My Files\\main.cpp:12:3\"",
+         L"-g \"C:\\My Files\\main.cpp:12\""},
+        {L"C:\\Program Files\\Notepad++\\notepad++.exe", L"-n12 -c3 \"C:\\My Files\\main.cpp\"",
+         L"-n12 \"C:\\My Files\\main.cpp\""},
+        {L"C:\\Program Files\\Sublime Text\\sublime_text.exe",
+         L"\"C:\\My Files\\main.cpp:12:3\"", L"\"C:\\My Files\\main.cpp:12\""},
+        {L"C:\\Program Files\\Vim\\vim91\\gvim.exe", L"+12 \"C:\\My Files\\main.cpp\"",
+         L"+12 \"C:\\My Files\\main.cpp\""},
+        {L"C:\\emacs\\bin\\runemacs.exe", L"+12:3 \"C:\\My Files\\main.cpp\"",
+         L"+12 \"C:\\My Files\\main.cpp\""},
+        {L"C:\\JetBrains\\CLion\\bin\\clion64.exe",
+         L"--line 12 --column 3 \"C:\\My Files\\main.cpp\"",
+         L"--line 12 \"C:\\My Files\\main.cpp\""},
+        {L"C:\\Tools\\Notepad3.exe", L"/g 12 \"C:\\My Files\\main.cpp\"",
+         L"/g 12 \"C:\\My Files\\main.cpp\""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.program);
+        const std::wstring program = L"\"" + std::wstring(row.program) + L"\" ";
+        std::wstring line;
+        ASSERT_TRUE(EditorCommandLine(row.program, file, lineAndColumn, line));
+        EXPECT_EQ(program + row.withColumn, line);
+        ASSERT_TRUE(EditorCommandLine(row.program, file, lineOnly, line));
+        EXPECT_EQ(program + row.withoutColumn, line);
+    }
+
+    std::wstring line = L"unchanged";
+    EXPECT_FALSE(EditorCommandLine(L"C:\\Windows\\notepad.exe", file, lineOnly, line));
+    EXPECT_FALSE(EditorCommandLine(L"C:\\Tools\\xCode.exe", file, lineOnly, line));
+    EXPECT_EQ(L"unchanged", line);
+    // A relative name that looks like a switch, or written with slashes, is still a file.
+    ASSERT_TRUE(EditorCommandLine(L"C:\\vim\\gvim.exe", L"-c/x.vim", lineOnly, line));
+    EXPECT_EQ(L"\"C:\\vim\\gvim.exe\" +12 .\\-c\\x.vim", line);
+}
+
+TEST(StripSourcePositionTest, GivesTheLineAndColumn) {
+    const wchar_t* rows[][4] = {
+        // text, path, line, column
+        {L"C:\\src\\main.cpp:42", L"C:\\src\\main.cpp", L"42", L""},
+        {L"main.cpp:42:7", L"main.cpp", L"42", L"7"},
+        {L"main.cpp(42)", L"main.cpp", L"42", L""},
+        {L"main.cpp(42,7)", L"main.cpp", L"42", L"7"},
+        {L"main.cpp(42, 7)", L"main.cpp", L"42", L"7"},
+        {L"\"C:\\app\\main.py\", line 12", L"C:\\app\\main.py", L"12", L""},
+        {L"C:12:5", L"C:12", L"5", L""},  // the drive's colon is no position
+    };
+    for (const auto& row : rows) {
+        std::wstring path;
+        SourcePosition position;
+        ASSERT_TRUE(StripSourcePosition(row[0], path, &position)) << row[0];
+        EXPECT_EQ(row[1], path) << row[0];
+        EXPECT_EQ(row[2], position.line) << row[0];
+        EXPECT_EQ(row[3], position.column) << row[0];
+    }
+    std::wstring path;
+    EXPECT_FALSE(StripSourcePosition(L"\"\":12", path));
+    EXPECT_FALSE(StripSourcePosition(L"C:\\work\\Report (2)", path));
+}
+
+TEST_F(OpenDecisionTest, APositionOpensTheFilesEditorAtThatLine) {
+    windows.programs[L".CPP"] = L"C:\\Program Files\\Notepad++\\notepad++.exe";
+    windows.programs[L".TXT"] = L"C:\\Windows\\notepad.exe";
+    windows.programs[L".H"] = L"notepad++.exe";  // not a full path: never started
+    windows.AddFile(L"C:\\src\\main.h");
+    ExpectRows({
+        {L"C:\\src\\main.cpp(42,7)", OpenOutcome::kOpenedInEditor,
+         L"start \"C:\\Program Files\\Notepad++\\notepad++.exe\" -n42 -c7 C:\\src\\main.cpp"},
+        {L"\"C:\\src\\main.cpp\", line 9", OpenOutcome::kOpenedInEditor,
+         L"start \"C:\\Program Files\\Notepad++\\notepad++.exe\" -n9 C:\\src\\main.cpp"},
+        // Without a position, or with a program that is no editor we know: as always.
+        {L"C:\\src\\main.cpp", OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp"},
+        {L"C:\\work\\notes.txt:3", OpenOutcome::kOpenedFile, L"open C:\\work\\notes.txt"},
+        {L"C:\\src\\main.h:3", OpenOutcome::kOpenedFile, L"open C:\\src\\main.h"},
+    });
+    // An editor that does not start: the plain open.
+    windows.programStarts = false;
+    windows.calls.clear();
+    EXPECT_EQ(OpenOutcome::kOpenedFile, Open(L"C:\\src\\main.cpp:42"));
+    EXPECT_EQ((Launches{L"start \"C:\\Program Files\\Notepad++\\notepad++.exe\" -n42 "
+                        L"C:\\src\\main.cpp",
+                        L"open C:\\src\\main.cpp"}),
+              windows.Launches());
+}
+
+TEST_F(OpenDecisionTest, ProgramsAndScriptsAreShownNotRun) {
+    windows.AddFile(L"C:\\Tools\\setup.BAT");
+    windows.AddFile(L"C:\\Tools\\tool.tcl");  // only PATHEXT knows it
+    windows.AddFile(L"C:\\Tools\\old.zap");   // only the system's own list knows it
+    windows.AddFile(L"C:\\Tools\\app.js");
+    windows.AddFile(L"C:\\Tools\\deploy.ps1");
+    windows.AddFile(L"C:\\Tools\\run");
+    windows.programs[L".JS"] = L"C:\\VS Code\\Code.exe";
+    windows.programs[L".PS1"] = L"C:\\Windows\\notepad.exe";
+    windows.programs[L".BAT"] = L"\"%1\" %*";
+    ExpectRows({
+        {L"C:\\Tools\\run.exe", OpenOutcome::kShownInFolder, L"select C:\\Tools\\run.exe"},
+        // Windows drops the dot that ends a name: this is run.exe.
+        {L"C:\\Tools\\run.exe.", OpenOutcome::kShownInFolder, L"select C:\\Tools\\run.exe."},
+        {L"\"C:\\Tools\\setup.bat\".", OpenOutcome::kShownInFolder,
+         L"select C:\\Tools\\setup.bat"},
+        {L"C:\\Tools\\setup.bat:12", OpenOutcome::kShownInFolder, L"select C:\\Tools\\setup.bat"},
+        {L"C:\\Tools\\tool.tcl", OpenOutcome::kShownInFolder, L"select C:\\Tools\\tool.tcl"},
+        {L"C:\\Tools\\old.zap", OpenOutcome::kShownInFolder, L"select C:\\Tools\\old.zap"},
+        {L"C:\\Tools\\deploy.ps1:3:1", OpenOutcome::kShownInFolder,
+         L"select C:\\Tools\\deploy.ps1"},
+        {L"C:\\Tools\\app.js", OpenOutcome::kShownInFolder, L"select C:\\Tools\\app.js"},
+        // Its editor only edits it.
+        {L"C:\\Tools\\app.js:12:5", OpenOutcome::kOpenedInEditor,
+         L"start \"C:\\VS Code\\Code.exe\" -g C:\\Tools\\app.js:12:5"},
+        // Documents, and names without a type, open as before.
+        {L"C:\\Tools\\run", OpenOutcome::kOpenedFile, L"open C:\\Tools\\run"},
+        {L"C:\\work\\notes.txt", OpenOutcome::kOpenedFile, L"open C:\\work\\notes.txt"},
+    });
+    windows.programStarts = false;  // and when the editor fails, the script is still not run
+    windows.calls.clear();
+    EXPECT_EQ(OpenOutcome::kShownInFolder, Open(L"C:\\Tools\\app.js:12:5"));
+    windows.shownInFolder = false;
+    EXPECT_EQ(OpenOutcome::kShellFailed, Open(L"C:\\Tools\\run.exe"));
+    EXPECT_FALSE(windows.Called(L"open"));
+}
+
+TEST(IsDangerousFileTest, EveryPartOfANameWithStreamsCounts) {
+    CFakeWindows windows;
+    const std::pair<const wchar_t*, bool> rows[] = {
+        {L"C:\\x\\run.exe::$DATA", true}, {L"C:\\x\\a.txt:b.exe", true},
+        {L"C:run.cmd", true},            {L"C:\\x\\RUN.Exe . .", true},
+        {L"C:\\x.exe\\notes.txt", false}, {L"C:\\x\\.exe.txt", false},
+        {L"C:\\x\\archive.tar.gz", false}, {L"setup", false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.second, IsDangerousFile(row.first, windows)) << row.first;
+    EXPECT_EQ(L".exe", FileTypeOf(L"C:\\x\\run.exe::$DATA"));
+}
+
+TEST_F(OpenDecisionTest, MailNearMissesAreNoAddresses) {
+    ExpectRows({
+        // Headers would be added to the mail: "?", "&", "%", "=" in the local part.
+        {L"a?cc=boss@corp.com", OpenOutcome::kOpenedWithPrefix, L"open http://a?cc=boss@corp.com"},
+        {L"a&body=x@corp.com", OpenOutcome::kOpenedWithPrefix, L"open http://a&body=x@corp.com"},
+        {L"a%3Fcc@corp.com", OpenOutcome::kOpenedWithPrefix, L"open http://a%3Fcc@corp.com"},
+        // The last label of a domain is letters.
+        {L"lodash@4.17.21", OpenOutcome::kOpenedWithPrefix, L"open http://lodash@4.17.21"},
+        {L"me@example.c0m", OpenOutcome::kOpenedWithPrefix, L"open http://me@example.c0m"},
+        // A picture at a screen scale, unless "mailto:" says otherwise.
+        {L"icon@2x.png", OpenOutcome::kOpenedWithPrefix, L"open http://icon@2x.png"},
+        {L"mailto:team@2x.com", OpenOutcome::kOpenedMailAddress, L"open mailto:team@2x.com"},
+        // Still addresses.
+        {L"first.last+tag@sub.example.co.uk", OpenOutcome::kOpenedMailAddress,
+         L"open mailto:first.last+tag@sub.example.co.uk"},
+        {L"me@2xample.com", OpenOutcome::kOpenedMailAddress, L"open mailto:me@2xample.com"},
+        {L"me@example.xn--p1ai", OpenOutcome::kOpenedMailAddress,
+         L"open mailto:me@example.xn--p1ai"},
+    });
+}
+
+// Throws when asked about a file, as an allocation deep in a system call may.
+class COutOfMemoryWindows : public CFakeWindows {
+public:
+    std::uint32_t FileAttributes(const wchar_t*) override { throw std::bad_alloc(); }
+};
+
+TEST(OutOfMemoryTest, EndsTheRunQuietlyAndTraced) {
+    COutOfMemoryWindows windows;
+    std::wstring text = L"C:\\work\\notes.txt";
+    EXPECT_EQ(OpenOutcome::kOutOfMemory, OpenText(text, windows));
+    ASSERT_FALSE(windows.calls.empty());
+    EXPECT_EQ(L"out of memory", windows.calls.back().operation);
+    EXPECT_TRUE(windows.Launches().empty());
+}
+
+TEST_F(OpenDecisionTest, TextLongerThanAnyPathGoesStraightToTheAddressTests) {
+    const std::wstring longText = L"(" + std::wstring(kLongestPath, L'a') + L"@example.com)";
+    EXPECT_EQ(OpenOutcome::kOpenedWithPrefix, Open(longText));
+    int lookups = 0;  // the whole text only, no form of it
+    for (const Call& call : windows.calls) lookups += call.operation == L"attributes";
+    EXPECT_EQ(1, lookups);
+    EXPECT_EQ(1u, windows.Launches().size());
+    // One character less: the mail address it is.
+    const std::wstring address = std::wstring(kLongestPath - 12, L'a') + L"@example.com";
+    EXPECT_EQ(OpenOutcome::kOpenedMailAddress, Open(L"(" + address + L")"));
 }
 
 }  // namespace
