@@ -186,8 +186,36 @@ Function OptionsPageLeave
   ${EndIf}
 FunctionEnd
 
+; A chosen folder that already holds other files (Documents, say) gets a folder of Selvane's
+; own inside it: setup would otherwise overwrite a README.txt of the user's there, uninstall
+; remove it, and Apps & features count the whole folder. A folder with a Selvane.exe is an
+; earlier install and is used as it is.
+Function UseOwnFolder
+  ${DirState} "$INSTDIR" $0
+  ${If} $0 = 1
+  ${AndIfNot} ${FileExists} "$INSTDIR\${APP_EXE}"
+    StrCpy $0 "$INSTDIR" "" -1
+    ${If} $0 == "\"
+      StrCpy $INSTDIR "$INSTDIR" -1
+    ${EndIf}
+    StrCpy $INSTDIR "$INSTDIR\${APP}"
+  ${EndIf}
+FunctionEnd
+
+; Adds the size in bytes of the file $0 to $1.
+Function AddFileSize
+  ClearErrors
+  FileOpen $2 "$0" r
+  ${IfNot} ${Errors}
+    FileSeek $2 0 END $3
+    FileClose $2
+    IntOp $1 $1 + $3
+  ${EndIf}
+FunctionEnd
+
 Section "${APP}"
   SetShellVarContext current
+  Call UseOwnFolder
   Call QuitSelvane
   ; The settings under HKCU\Software\Selvane are the user's: an upgrade never touches them.
   SetOutPath "$INSTDIR\util"
@@ -215,8 +243,18 @@ Section "${APP}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
   WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
-  ${GetSize} "$INSTDIR" "/S=0K /G=1" $0 $1 $2
-  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+  ; Selvane's own files only, in KB: the folder may hold the user's files too.
+  StrCpy $1 0
+  StrCpy $0 "$INSTDIR\${APP_EXE}"
+  Call AddFileSize
+  StrCpy $0 "$INSTDIR\util\regjump.exe"
+  Call AddFileSize
+  StrCpy $0 "$INSTDIR\README.txt"
+  Call AddFileSize
+  StrCpy $0 "$INSTDIR\${UNINSTALLER}"
+  Call AddFileSize
+  IntOp $1 $1 / 1024
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
 

@@ -1,6 +1,6 @@
 """The installer, run silently in a fresh Wine prefix of its own (other modules' prefix and
-settings stay untouched): an install, an upgrade over a running copy, and the uninstall with
-and without the user's settings."""
+settings stay untouched): an install, an upgrade over a running copy, the uninstall with
+and without the user's settings, and an install into a folder that holds other files."""
 
 import getpass
 import os
@@ -50,6 +50,7 @@ class Installer(SelvaneTestCase):
                                     "Start Menu", "Programs", "Selvane.lnk")
         cls.win_folder = "C:\\users\\%s\\AppData\\Local\\Programs\\Selvane" % getpass.getuser()
         cls.win_exe = cls.win_folder + "\\Selvane.exe"
+        cls.user = user
 
     def tearDown(self):
         super().tearDown()
@@ -79,6 +80,11 @@ class Installer(SelvaneTestCase):
         # The uninstaller goes on from a copy of itself; its last step removes its entry.
         self.assertTrue(self.desk.wait_until(lambda: self.reg_values(UNINSTALL_KEY) is None,
                                              wait_s=60), "the uninstaller did not finish")
+
+    def install_into(self, folder, win_folder):
+        """Makes the checks below look at `folder` (Linux) / `win_folder` (Windows)."""
+        self.folder, self.win_folder = folder, win_folder
+        self.win_exe = win_folder + "\\Selvane.exe"
 
     def start_installed(self):
         process = self.desk.spawn(self.win_exe)
@@ -145,6 +151,25 @@ class Installer(SelvaneTestCase):
         self.uninstall("/REMOVESETTINGS")
         self.assert_removed()
         self.assertFalse(self.desk.reg_exists(SETTINGS_KEY), "the settings are left")
+
+        # A chosen folder that holds other files gets a Selvane folder of its own: the
+        # user's README.txt stays as it was, the size counts Selvane's files alone, and the
+        # uninstall leaves the folder and the user's files.
+        tools = os.path.join(self.user, "Tools")
+        os.makedirs(tools, exist_ok=True)
+        mine = {"README.txt": "my own readme\n", "big.bin": "x" * 300000}
+        for name, text in mine.items():
+            with open(os.path.join(tools, name), "w") as f:
+                f.write(text)
+        win_tools = "C:\\users\\%s\\Tools" % getpass.getuser()
+        self.assertEqual(self.run_setup("/D=" + win_tools), 0)
+        self.install_into(os.path.join(tools, "Selvane"), win_tools + "\\Selvane")
+        self.assert_installed()
+        self.uninstall()
+        self.assert_removed()
+        self.assertEqual(sorted(os.listdir(tools)), sorted(mine))
+        with open(os.path.join(tools, "README.txt")) as f:
+            self.assertEqual(f.read(), mine["README.txt"])
 
 
 if __name__ == "__main__":

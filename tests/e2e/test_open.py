@@ -5,12 +5,15 @@ test sees which verb opened which target. The clipboard must come back exactly a
 Wine's IsValidURL accepts any text, so the cases that rest on Windows' URL rules (a bare
 host name opened with "http://" in front) are covered by the portable tests instead."""
 
+import getpass
 import os
 import shutil
+import signal
+import subprocess
 import time
 import unittest
 
-from harness import E2E_ROOT, WM_CLOSE, SelvaneTestCase, win_path
+from harness import E2E_ROOT, RECORDER_EXE, WM_CLOSE, SelvaneTestCase, win_path
 
 OPENING_SELECTION = "Opening selection"
 OPENING_WEBPAGE = "Opening Webpage"
@@ -25,6 +28,15 @@ REGEDIT_KEY = r"Software\Microsoft\Windows\CurrentVersion\Applets\Regedit"
 
 # A balloon shows about two seconds after the request; a missing one is waited for longer.
 BALLOON_WAIT_MS = 6000
+
+
+def explorer_selecting(path):
+    """Process ids of the Explorers started to show the file `path` selected."""
+    wanted = "/select," + win_path(path)
+    out = subprocess.run(["ps", "-eo", "pid=,args="], stdout=subprocess.PIPE,
+                         text=True).stdout
+    return [int(line.split(None, 1)[0]) for line in out.splitlines()
+            if line.rstrip().endswith(wanted)]
 
 
 class OpenSelection(SelvaneTestCase):
@@ -220,17 +232,97 @@ class OpenSelection(SelvaneTestCase):
         self.assertEqual(len(self.desk.recorded(self.log, 2, 0)), 1, "a second target opened")
         self.assert_clipboard_restored(selection)
 
-    def test_relative_name_resolves_against_the_programs_directory(self):
-        # Notepad runs elsewhere; only Selvane's current directory holds "reldir".
+    def test_a_bare_name_resolves_in_the_profile_folder(self):
+        # Started from another folder (as the Run value starts it from the system folder),
+        # Selvane still looks a bare name up in the user's own folder.
+        profile = os.path.join(self.desk.env["WINEPREFIX"], "drive_c", "users",
+                               getpass.getuser())
+        name = "selvane e2e profile folder"
+        os.makedirs(os.path.join(profile, name), exist_ok=True)
+        self.addCleanup(shutil.rmtree, os.path.join(profile, name), True)
         self.start(cwd=self.cwd)
-        self.press_hotkey_on("reldir")
+        self.press_hotkey_on(name)
         lines = self.desk.recorded(self.log, 1, 15)
         self.assertEqual(len(lines), 1, lines)
         verb, _, target = lines[0].partition(" ")
         self.assertEqual(verb, "explore")
         self.assertIn(target.strip('"').lower(),
-                      ("reldir", win_path(os.path.join(self.cwd, "reldir")).lower()))
-        self.assert_clipboard_restored("reldir")
+                      (name, "c:\\users\\%s\\%s" % (getpass.getuser(), name)))
+        self.assert_clipboard_restored(name)
+
+    def test_a_position_opens_the_editor_registered_for_the_type(self):
+        # The recorder, copied under each editor's name and registered as the program of a
+        # file type, writes the command line it was given beside itself.
+        editors = os.path.join(self.fixture, "editors")
+        files = os.path.join(self.fixture, "edit here")
+        os.makedirs(editors, exist_ok=True)
+        os.makedirs(files, exist_ok=True)
+        rows = [  # program, file type, what follows the path, arguments ({} is the path)
+            ("Code.exe", ".cpp", ":12:3", '-g "{}:12:3"'),
+            ("notepad++.exe", ".sv1", ":12:3", '-n12 -c3 "{}"'),
+            ("sublime_text.exe", ".sv2", "(12,3)", '"{}:12:3"'),
+            ("gvim.exe", ".sv3", ":12", '+12 "{}"'),
+            ("emacs.exe", ".sv4", ":12:3", '+12:3 "{}"'),
+            ("idea64.exe", ".sv5", ":12", '--line 12 "{}"'),
+            ("Notepad3.exe", ".sv6", ":12:3", '/g 12 "{}"'),
+            # A program that is no editor we know gets the plain open ("%1" alone).
+            ("Other.exe", ".sv7", ":12:3", '"{}"'),
+        ]
+        lines = ["REGEDIT4", ""]
+        for program, file_type, _, _ in rows:
+            shutil.copy(RECORDER_EXE, os.path.join(editors, program))
+            command = '"%s" "%%1"' % win_path(os.path.join(editors, program))
+            lines += ["[HKEY_CLASSES_ROOT\\%s]" % file_type, '@="SelvaneE2E%s"' % file_type, "",
+                      "[HKEY_CLASSES_ROOT\\SelvaneE2E%s\\shell\\open\\command]" % file_type,
+                      "@=" + '"' + command.replace("\\", "\\\\").replace('"', '\\"') + '"', ""]
+        reg_file = os.path.join(self.fixture, "editors.reg")
+        with open(reg_file, "w", newline="\r\n") as f:
+            f.write("\n".join(lines) + "\n")
+        self.assertEqual(self.desk.wine("regedit", "/S", win_path(reg_file)).returncode, 0)
+
+        self.start()
+        for program, file_type, position, arguments in rows:
+            with self.subTest(program=program):
+                path = os.path.join(files, "notes" + file_type)
+                with open(path, "w") as f:
+                    f.write("int main() {}\n")
+                log = os.path.join(editors, program + ".log")
+                if os.path.exists(log):
+                    os.remove(log)
+                self.press_hotkey_on(win_path(path) + position)
+                self.assertEqual(self.desk.recorded(log, 1, 15), [arguments.format(win_path(path))])
+                self.close_notepads()
+
+    def test_programs_and_scripts_are_shown_in_their_folder_not_run(self):
+        folder = os.path.join(self.fixture, "run me")
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        script = os.path.join(folder, "setup.bat")
+        ran = os.path.join(folder, "ran.txt")
+        with open(script, "w", newline="\r\n") as f:
+            f.write('echo ran > "%s"\n' % win_path(ran))
+        # Run, the copy would write tool.exe.log beside itself.
+        program = os.path.join(folder, "tool.exe")
+        shutil.copy(RECORDER_EXE, program)
+        self.start()
+        for index, path in enumerate((program, script)):
+            with self.subTest(path=path):
+                self.press_hotkey_on(win_path(path))
+                # Wine has no SHOpenFolderAndSelectItems: Explorer is started to select the
+                # file. Its window is slow to come for some types, so the process is looked at.
+                shown = []
+                self.assertTrue(self.desk.wait_until(
+                    lambda: shown.extend(explorer_selecting(path)) or shown, wait_s=15),
+                    "no Explorer showing the file")
+                if index == 0:
+                    self.assert_balloon(OPENING_SELECTION)
+                for pid in shown:
+                    os.kill(pid, signal.SIGTERM)
+                self.close_notepads()
+        time.sleep(2)  # what the shell starts, it starts within a moment
+        self.assertFalse(os.path.exists(ran), "the script ran")
+        self.assertFalse(os.path.exists(program + ".log"), "the program ran")
+        self.assertEqual(self.desk.recorded(self.log, 1, 0), [])
 
     def test_paths_are_found_in_what_people_select(self):
         self.start()
