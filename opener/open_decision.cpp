@@ -671,7 +671,7 @@ OpenOutcome OpenTextOrThrow(std::wstring& text, COpenPlatform& platform) {
         text.assign(selection, begin, end - begin);  // fits: no new buffer
         Normalise(text, platform);
     }
-    std::wstring().swap(selection);  // before "http://" makes the text grow
+    std::wstring().swap(selection);  // before "http://" is put in front
 
     if (platform.IsValidUrl(text.c_str())) {
         // "C:\nowhere" passes as a URL of scheme "c"; a drive that names nothing on disk
@@ -683,7 +683,13 @@ OpenOutcome OpenTextOrThrow(std::wstring& text, COpenPlatform& platform) {
         return Launch(platform, L"open", text, OpenOutcome::kOpenedAddress);
     }
 
-    text.insert(0, L"http://");
+    {
+        // Built in a buffer of its size: growing the text in place would double its room.
+        std::wstring prefixed;
+        prefixed.reserve(text.size() + 7);
+        prefixed.append(L"http://").append(text);
+        text.swap(prefixed);
+    }
     if (platform.IsValidUrl(text.c_str())) {
         return Launch(platform, L"open", text, OpenOutcome::kOpenedWithPrefix);
     }

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <shellapi.h>
-#include <shlobj.h>
 #include <shlwapi.h>
 #include <urlmon.h>
 
@@ -128,26 +127,19 @@ bool CWin32OpenPlatform::IsDangerousType(const wchar_t* type) {
 }
 
 bool CWin32OpenPlatform::ShowInFolder(const wchar_t* path) {
-    // Both ways want a full path; a relative name is resolved against the current folder,
-    // as the attribute query that found it did.
+    // Explorer's own switch, not SHOpenFolderAndSelectItems: Wine's version of that reports
+    // success and shows nothing. A relative name is made full against the current folder,
+    // as the attribute query that found it resolved it.
     std::vector<wchar_t> full(kLongestExpansion);
     const DWORD length =
         GetFullPathNameW(path, static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (length == 0 || length >= full.size()) return TraceLastError();
-
-    // The shell's own way reuses an open window of that folder.
-    if (PIDLIST_ABSOLUTE item = ILCreateFromPathW(full.data())) {
-        const HRESULT result = SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
-        ILFree(item);
-        if (SUCCEEDED(result)) return true;
-        SetLastError(static_cast<DWORD>(result));
-        TraceLastError();
-    }
-    // Explorer from the Windows folder, never one found elsewhere, told to select the file.
+    // Explorer from the Windows folder, never one found elsewhere.
     wchar_t windows[MAX_PATH] = {};
     const UINT folderLength = GetWindowsDirectoryW(windows, MAX_PATH);
     if (folderLength == 0 || folderLength >= MAX_PATH) return TraceLastError();
     const std::wstring explorer = std::wstring(windows) + L"\\explorer.exe";
+    // No file name holds a quote, so the path needs no escaping inside them.
     const std::wstring commandLine =
         L"\"" + explorer + L"\" /select,\"" + std::wstring(full.data(), length) + L"\"";
     return StartProgram(explorer.c_str(), commandLine.c_str());

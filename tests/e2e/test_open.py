@@ -308,8 +308,8 @@ class OpenSelection(SelvaneTestCase):
         for index, path in enumerate((program, script)):
             with self.subTest(path=path):
                 self.press_hotkey_on(win_path(path))
-                # Wine has no SHOpenFolderAndSelectItems: Explorer is started to select the
-                # file. Its window is slow to come for some types, so the process is looked at.
+                # Explorer is started to show the file selected. Its window is slow to come
+                # under Wine for some types, so the process is looked at.
                 shown = []
                 self.assertTrue(self.desk.wait_until(
                     lambda: shown.extend(explorer_selecting(path)) or shown, wait_s=15),

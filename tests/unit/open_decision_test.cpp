@@ -508,6 +508,9 @@ TEST_F(OpenDecisionTest, WhatOpenedBeforeOpensTheSameWay) {
         {L"https://user@example.com/", OpenOutcome::kOpenedAddress,
          L"open https://user@example.com/"},
         {L"localhost:8080", OpenOutcome::kOpenedAddress, L"open localhost:8080"},
+        // Trailing punctuation is the sentence's, as autolinkers take it.
+        {L"https://en.wikipedia.org/wiki/Oklahoma!", OpenOutcome::kOpenedAddress,
+         L"open https://en.wikipedia.org/wiki/Oklahoma"},
         {L"file:///Q:/missing", OpenOutcome::kOpenedAddress, L"open file:/Q:/missing"},
     });
 }
@@ -644,30 +647,6 @@ TEST(EditorCommandLineTest, EachEditorGetsItsOwnSyntax) {
     EXPECT_EQ(L"\"C:\\vim\\gvim.exe\" +12 .\\-c\\x.vim", line);
 }
 
-TEST(StripSourcePositionTest, GivesTheLineAndColumn) {
-    const wchar_t* rows[][4] = {
-        // text, path, line, column
-        {L"C:\\src\\main.cpp:42", L"C:\\src\\main.cpp", L"42", L""},
-        {L"main.cpp:42:7", L"main.cpp", L"42", L"7"},
-        {L"main.cpp(42)", L"main.cpp", L"42", L""},
-        {L"main.cpp(42,7)", L"main.cpp", L"42", L"7"},
-        {L"main.cpp(42, 7)", L"main.cpp", L"42", L"7"},
-        {L"\"C:\\app\\main.py\", line 12", L"C:\\app\\main.py", L"12", L""},
-        {L"C:12:5", L"C:12", L"5", L""},  // the drive's colon is no position
-    };
-    for (const auto& row : rows) {
-        std::wstring path;
-        SourcePosition position;
-        ASSERT_TRUE(StripSourcePosition(row[0], path, &position)) << row[0];
-        EXPECT_EQ(row[1], path) << row[0];
-        EXPECT_EQ(row[2], position.line) << row[0];
-        EXPECT_EQ(row[3], position.column) << row[0];
-    }
-    std::wstring path;
-    EXPECT_FALSE(StripSourcePosition(L"\"\":12", path));
-    EXPECT_FALSE(StripSourcePosition(L"C:\\work\\Report (2)", path));
-}
-
 TEST_F(OpenDecisionTest, APositionOpensTheFilesEditorAtThatLine) {
     windows.programs[L".CPP"] = L"C:\\Program Files\\Notepad++\\notepad++.exe";
     windows.programs[L".TXT"] = L"C:\\Windows\\notepad.exe";
@@ -678,6 +657,8 @@ TEST_F(OpenDecisionTest, APositionOpensTheFilesEditorAtThatLine) {
          L"start \"C:\\Program Files\\Notepad++\\notepad++.exe\" -n42 -c7 C:\\src\\main.cpp"},
         {L"\"C:\\src\\main.cpp\", line 9", OpenOutcome::kOpenedInEditor,
          L"start \"C:\\Program Files\\Notepad++\\notepad++.exe\" -n9 C:\\src\\main.cpp"},
+        {L"C:/src/main.cpp:42:7:", OpenOutcome::kOpenedInEditor,
+         L"start \"C:\\Program Files\\Notepad++\\notepad++.exe\" -n42 -c7 C:\\src\\main.cpp"},
         // Without a position, or with a program that is no editor we know: as always.
         {L"C:\\src\\main.cpp", OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp"},
         {L"C:\\work\\notes.txt:3", OpenOutcome::kOpenedFile, L"open C:\\work\\notes.txt"},
