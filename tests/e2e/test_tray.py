@@ -70,6 +70,22 @@ class StartAndQuit(SelvaneTestCase):
         self.assertFalse(self.desk.icon_present(), "the icon outlived the program")
         self.assertFalse(self.desk.hotkey_taken(), "the hotkey was not released")
 
+    def test_double_click_opens_options_and_a_single_click_does_not(self):
+        self.start()
+        self.desk.click_tray_icon(1)
+        # The shell reports the icon's clicks in order: once the right button's menu is up,
+        # the single click before it has been handled.
+        self.desk.right_click_tray_icon()
+        self.assertIsNotNone(self.desk.popup_menu(), "no popup menu after a right click")
+        self.desk.key("Escape")
+        self.assertTrue(self.desk.wait_until(lambda: self.desk.popup_menu(0) is None, 5))
+        self.assertIsNone(self.desk.find_window("#32770", "Selvane"),
+                          "a single click opened the options window")
+        self.desk.click_tray_icon(1, repeat=2)
+        options = self.desk.find_window("#32770", "Selvane", wait_ms=10000)
+        self.assertIsNotNone(options, "a double-click did not open the options window")
+        self.assertTrue(options[2])
+
     def test_class_menu_exit_ends_the_same_way(self):
         app = self.start()
         self.assertEqual(self.desk.send(WM_COMMAND, CMD_EXIT), 0)
