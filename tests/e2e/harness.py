@@ -6,11 +6,12 @@ Paths come from the environment that CTest sets (tests/e2e/CMakeLists.txt):
                 programs, x86_64 elsewhere (each module says which as it starts)
   E2E_PROBE     e2e_probe.exe (Win32 queries from another process, see probe.cpp)
   E2E_RECORDER  e2e_recorder.exe (stands in for the shell verbs' programs)
-  E2E_ROOT      Wine root of the e2e tests: <build>/e2e-wine (display, prefixes, shots)
+  E2E_ROOT      Wine root of the module's lane: <build>/e2e-wine-<lane> (display, prefixes,
+                shots); the two lanes run side by side (tests/e2e/CMakeLists.txt)
   SELVANE_SOURCE_DIR
 Run one module by hand from the build directory: `ctest -R e2e_tray -V`.
-All modules share one display and, unless they choose another PREFIX, one Wine prefix:
-end every program a test starts (Notepad, explorer windows) in its tearDown.
+The modules of a lane share one display and, unless they choose another PREFIX, one Wine
+prefix: end every program a test starts (Notepad, explorer windows) in its tearDown.
 Measured here: a probe call ~0.45 s; Selvane's main window ~0.6 s after start, its icon
 ~0.2 s later; Wine takes ~2 s to delete the last icon of its tray, so an exit takes ~2.2 s.
 
@@ -488,6 +489,7 @@ class SelvaneTestCase(unittest.TestCase):
         cls.desk = Desktop.shared(cls.PREFIX)
 
     def setUp(self):
+        self.started_at = time.time()
         self.started = []
         self._end_strays()
         self.desk.reset_settings(first_launch=self.FIRST_LAUNCH)
@@ -508,6 +510,9 @@ class SelvaneTestCase(unittest.TestCase):
             sys.stderr.write("screenshot: %s\n" % path)
         for app in self.started:
             app.stop()
+        # Where the tier's time goes (ctest -V shows it); measured, never asserted.
+        sys.stderr.write("e2e: %.1f s %s\n" % (time.time() - self.started_at,
+                                               self.id().split(".", 1)[-1]))
 
     def start(self, *args, cwd=None, wait=True):
         app = Selvane(self.desk, args, cwd)
