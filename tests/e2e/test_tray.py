@@ -11,7 +11,7 @@ SECOND_COPY_TEXT = "Another instance of the application is running."
 
 
 class StartAndQuit(SelvaneTestCase):
-    def test_start_shows_hidden_window_icon_and_takes_hotkey(self):
+    def test_start_shows_hidden_window_icon_and_takes_hotkey_class_menu_exit_ends(self):
         app = self.start()
         hwnd, pid, visible = self.desk.find_window("Selvane", "Selvane")
         self.assertFalse(visible, "the main window must stay hidden")
@@ -21,6 +21,11 @@ class StartAndQuit(SelvaneTestCase):
         # No warning box came with a normal start.
         self.assertIsNone(self.desk.message_box("Selvane", wait_ms=0))
         self.assertTrue(app.running())
+        # The class menu's Exit ends it as Quit does.
+        self.assertEqual(self.desk.send(WM_COMMAND, CMD_EXIT), 0)
+        self.assertEqual(app.wait_exit(), 0)
+        self.assertFalse(self.desk.icon_present())
+        self.assertFalse(self.desk.hotkey_taken())
 
     def test_arguments_and_maximised_start_change_nothing(self):
         # start.exe asks for a maximised window and passes arguments on; /wait gives us
@@ -85,13 +90,6 @@ class StartAndQuit(SelvaneTestCase):
         options = self.desk.find_window("#32770", "Selvane", wait_ms=10000)
         self.assertIsNotNone(options, "a double-click did not open the options window")
         self.assertTrue(options[2])
-
-    def test_class_menu_exit_ends_the_same_way(self):
-        app = self.start()
-        self.assertEqual(self.desk.send(WM_COMMAND, CMD_EXIT), 0)
-        self.assertEqual(app.wait_exit(), 0)
-        self.assertFalse(self.desk.icon_present())
-        self.assertFalse(self.desk.hotkey_taken())
 
 
 class SecondCopy(SelvaneTestCase):
@@ -208,8 +206,12 @@ class Balloons(SelvaneTestCase):
 
 
 class ShellRestart(SelvaneTestCase):
-    def test_icon_and_menu_come_back_with_taskbar_created(self):
+    def test_taskbar_created_keeps_one_icon_and_brings_a_lost_one_back_with_its_menu(self):
         app = self.start()
+        # With the icon present: still one icon (one delete request removes it, below).
+        self.assertTrue(self.desk.broadcast("TaskbarCreated"))
+        self.assertTrue(self.desk.icon_present())
+        # Lost with the shell: it comes back.
         self.assertTrue(self.desk.delete_icon())
         self.assertFalse(self.desk.icon_present())
         self.assertTrue(self.desk.broadcast("TaskbarCreated"))
@@ -221,13 +223,6 @@ class ShellRestart(SelvaneTestCase):
         self.assertIsNotNone(menu)
         left, top, right, bottom = menu["rect"]
         self.desk.click((left + right) // 2, top + 3 * (bottom - top) // 4)
-        self.assertEqual(app.wait_exit(), 0)
-
-    def test_taskbar_created_with_icon_present_keeps_one_icon(self):
-        app = self.start()
-        self.assertTrue(self.desk.broadcast("TaskbarCreated"))
-        self.assertTrue(self.desk.icon_present())
-        self.desk.post(WM_COMMAND, CMD_QUIT)
         self.assertEqual(app.wait_exit(), 0)
         # One delete request removed it: no second copy of the icon was left behind.
         self.assertFalse(self.desk.icon_present())
