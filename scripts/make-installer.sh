@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # scripts/make-installer.sh [--win64] SELVANE_EXE REGJUMP_EXE OUT.exe
 # Builds the NSIS installer (installer/selvane.nsi) around the two programs,
-# dist-files/README.txt and LICENSE. --win64 makes a 64-bit installer, for the x86_64 build the tests
-# run; the product is the 32-bit one. The same inputs give the same bytes: the files are
-# staged with a fixed date, which is the one the installer stores for them.
+# dist-files/README.txt and LICENSE (as LICENSE.txt). --win64 makes a 64-bit installer, for
+# the x86_64 build where the tests drive it; the product is the 32-bit one. The same inputs
+# give the same bytes: the files are staged with a fixed date, which is the one the
+# installer stores for them.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 defines=()
