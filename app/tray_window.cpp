@@ -53,6 +53,7 @@ CTrayWindow::CTrayWindow()
     : m_iconAdded(false),
       m_popupMenu(nullptr),
       m_trayCallbackMessage(0),
+      m_iconVersion4(false),
       m_optionDialog(nullptr),
       m_taskbarCreatedMessage(0),
       m_iconTries(0),
@@ -111,8 +112,7 @@ LRESULT CALLBACK CTrayWindow::StaticWindowProc(HWND hwnd, UINT message, WPARAM w
 LRESULT CTrayWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     // 0 until the icon is set up; WM_NULL must not pass for a tray notification.
     if (m_trayCallbackMessage != 0 && message == m_trayCallbackMessage) {
-        // No NIM_SETVERSION is sent, so lParam is the mouse message itself.
-        if (lParam == WM_RBUTTONUP && m_popupMenu != nullptr) ShowTrayMenu();
+        OnTrayNotification(lParam);
         return 0;
     }
     if (m_taskbarCreatedMessage != 0 && message == m_taskbarCreatedMessage) {
@@ -170,6 +170,21 @@ LRESULT CTrayWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+void CTrayWindow::OnTrayNotification(LPARAM lParam) {
+    // Version 4 puts the event in the low word (the icon's id in the high word) and asks for
+    // the menu with WM_CONTEXTMENU, after the right button's release and from the keyboard
+    // alike. A shell that refused the version sends the mouse message itself.
+    const LPARAM event = m_iconVersion4 ? LOWORD(lParam) : lParam;
+    const LPARAM menuEvent = m_iconVersion4 ? WM_CONTEXTMENU : WM_RBUTTONUP;
+    if (event == menuEvent) {
+        if (m_popupMenu != nullptr) ShowTrayMenu();
+    } else if (event == WM_LBUTTONDBLCLK || event == NIN_KEYSELECT) {
+        // What users expect of a tray icon; a single click (NIN_SELECT) stays without
+        // effect, so that the first click of a double-click does nothing else.
+        ShowOptions();
+    }
+}
+
 void CTrayWindow::ShowTrayMenu() {
     POINT cursor = {};
     GetCursorPos(&cursor);
@@ -217,7 +232,8 @@ bool CTrayWindow::AddTrayIcon() {
     m_notifyIconData.cbSize = sizeof(m_notifyIconData);
     m_notifyIconData.hWnd = m_hWnd;
     m_notifyIconData.uID = 0;
-    m_notifyIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_GUID;
+    // Under version 4 the shell shows the tip only when asked to (NIF_SHOWTIP).
+    m_notifyIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_GUID | NIF_SHOWTIP;
     m_notifyIconData.uCallbackMessage = m_trayCallbackMessage;
     m_notifyIconData.hIcon = icon;
     CopyBounded(m_notifyIconData.szTip, ARRAYSIZE(m_notifyIconData.szTip),
@@ -235,10 +251,10 @@ bool CTrayWindow::AddTrayIcon() {
 }
 
 bool CTrayWindow::TryAddIcon() {
-    if (Shell_NotifyIconW(NIM_ADD, &m_notifyIconData)) return m_iconAdded = true;
+    if (Shell_NotifyIconW(NIM_ADD, &m_notifyIconData)) return IconAdded();
     // Already there (a TaskbarCreated the shell sends while it keeps its icons): a modify
     // request is taken only for an icon the shell knows.
-    if (Shell_NotifyIconW(NIM_MODIFY, &m_notifyIconData)) return m_iconAdded = true;
+    if (Shell_NotifyIconW(NIM_MODIFY, &m_notifyIconData)) return IconAdded();
     if ((m_notifyIconData.uFlags & NIF_GUID) == 0) return false;
     // Windows ties a GUID to the path of the program that first registered it, so a
     // moved Selvane.exe is refused: identify the icon by window and id instead, in every
@@ -248,7 +264,15 @@ bool CTrayWindow::TryAddIcon() {
     byWindow.guidItem = GUID();
     if (!Shell_NotifyIconW(NIM_ADD, &byWindow)) return false;
     m_notifyIconData = byWindow;
-    return m_iconAdded = true;
+    return IconAdded();
+}
+
+bool CTrayWindow::IconAdded() {
+    m_iconAdded = true;
+    // Only version 4 reports the keyboard's select on the icon (NIN_KEYSELECT). The shell
+    // forgets the version with the icon, so it is asked for after every add.
+    m_iconVersion4 = Shell_NotifyIconW(NIM_SETVERSION, &m_notifyIconData) != FALSE;
+    return true;
 }
 
 void CTrayWindow::RetryTrayIcon() {

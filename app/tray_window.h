@@ -42,6 +42,9 @@ public:
     bool m_iconAdded;
     HMENU m_popupMenu;
     UINT m_trayCallbackMessage;
+    // The shell took NOTIFYICON_VERSION_4 for the icon: its notifications carry the event in
+    // the low word of lParam. False: lParam is the mouse message itself.
+    bool m_iconVersion4;
     COptionDialog* m_optionDialog;
     // Broadcast by the shell when the taskbar is re-created; the icon is re-added then.
     UINT m_taskbarCreatedMessage;
@@ -57,6 +60,11 @@ public:
     CSelectionOpener m_opener;
 
 private:
+    // The tray icon's callback: the menu on the right button (or the keyboard's menu key),
+    // the options window on a double-click or the keyboard's select.
+    void OnTrayNotification(LPARAM lParam);
+    // Records a successful add request and asks for the notifications of version 4.
+    bool IconAdded();
     void ShowTrayMenu();
     void Shutdown();
     void RetryTrayIcon();

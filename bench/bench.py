@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Measures Selvane under Wine on Xvfb against a minimal tray program and writes a table.
 
-Usage: bench.py X64_BUILD I686_BUILD WINE_ROOT OUTPUT_MD [--quick]
-Run through scripts/bench.sh, which builds both configurations first.
+Usage: bench.py RUN_BUILD I686_BUILD WINE_ROOT OUTPUT_MD [--quick]
+RUN_BUILD is the build whose programs run under Wine: the i686 product where Wine runs 32-bit
+programs, the x86_64 build elsewhere. Run through scripts/bench.sh, which chooses and builds.
 """
 import datetime
 import os
@@ -15,7 +16,7 @@ import sys
 import tempfile
 import time
 
-X64, I686, WINE_ROOT, OUT_MD = sys.argv[1:5]
+RUN, I686, WINE_ROOT, OUT_MD = sys.argv[1:5]
 QUICK = "--quick" in sys.argv
 TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SELVANE = ("Selvane", "Selvane")
@@ -39,6 +40,18 @@ ENV = wine_env()
 WINE = ENV["SELVANE_WINE"]
 
 
+def pe_build(path):
+    """'i686' or 'x86_64' by the machine field of a Windows program's PE header."""
+    with open(path, "rb") as f:
+        head = f.read(4096)
+    pe = int.from_bytes(head[0x3C:0x40], "little")
+    machine = int.from_bytes(head[pe + 4:pe + 6], "little")
+    return {0x14C: "i686", 0x8664: "x86_64"}.get(machine, "machine 0x%x" % machine)
+
+
+RUN_BUILD = pe_build(os.path.join(RUN, "bin", "Selvane.exe"))
+
+
 def wine(*args, check=True, timeout=600):
     result = subprocess.run([WINE, *args], env=ENV, capture_output=True, text=True,
                             timeout=timeout)
@@ -48,7 +61,7 @@ def wine(*args, check=True, timeout=600):
 
 
 def ctl(*args, check=True):
-    return wine(os.path.join(X64, "bench", "bench_ctl.exe"), *args, check=check)
+    return wine(os.path.join(RUN, "bench", "bench_ctl.exe"), *args, check=check)
 
 
 def values(text, key):
@@ -131,8 +144,8 @@ def measure_idle():
     selvane_ticks, minimal_ticks, threads = [], [], []
     extra_modules, start_modules = set(), set()
     for _ in range(IDLE_RUNS):
-        procs = [start(os.path.join(X64, "bin", "Selvane.exe")),
-                 start(os.path.join(X64, "bench", "bench_minimal_tray.exe"))]
+        procs = [start(os.path.join(RUN, "bin", "Selvane.exe")),
+                 start(os.path.join(RUN, "bench", "bench_minimal_tray.exe"))]
         try:
             ctl("wait-icon", *SELVANE, "30000")
             ctl("wait-icon", *MINIMAL, "30000")
@@ -178,17 +191,18 @@ def section_sizes(path):
 
 
 def main():
+    print(f"bench: run-time figures of the {RUN_BUILD} build", flush=True)
     set_first_launch_done()
     # One untimed round of each first: Wine starts the shell's tray and loads libraries on
     # first use, which no later start pays again.
     ctl("startup", "1", "0",
-        "selvane", os.path.join(X64, "bin", "Selvane.exe"), *SELVANE,
-        "minimal", os.path.join(X64, "bench", "bench_minimal_tray.exe"), *MINIMAL)
+        "selvane", os.path.join(RUN, "bin", "Selvane.exe"), *SELVANE,
+        "minimal", os.path.join(RUN, "bench", "bench_minimal_tray.exe"), *MINIMAL)
 
     print("bench: start-up and memory ...", flush=True)
     out = ctl("startup", str(STARTUP_ROUNDS), "1000",
-              "selvane", os.path.join(X64, "bin", "Selvane.exe"), *SELVANE,
-              "minimal", os.path.join(X64, "bench", "bench_minimal_tray.exe"), *MINIMAL)
+              "selvane", os.path.join(RUN, "bin", "Selvane.exe"), *SELVANE,
+              "minimal", os.path.join(RUN, "bench", "bench_minimal_tray.exe"), *MINIMAL)
     startup = values(out, "startup_ms")
     memory = values(out, "working_set_kb")
 
@@ -197,7 +211,7 @@ def main():
 
     print("bench: open-selection command ...", flush=True)
     runs = ("5", "3") if QUICK else ("15", "7")
-    osb = wine(os.path.join(X64, "bench", "bench_open_selection.exe"), *runs)
+    osb = wine(os.path.join(RUN, "bench", "bench_open_selection.exe"), *runs)
 
     def one(key, label=""):
         return values(osb, key)[label][0]
@@ -296,9 +310,10 @@ def main():
         f"{platform.release()}, {wine_version} on Xvfb; load average at the end "
         f"{' '.join(load)}.",
         "",
-        "Run-time figures are for the x86_64 build (where 32-bit programs cannot run under "
-        "Wine, only it can; one path for both); sizes are for the i686 product, statically "
-        "linked. Times are "
+        f"Run-time figures are for the {RUN_BUILD} build" +
+        (" (the product)" if RUN_BUILD == "i686" else
+         " (this machine cannot run 32-bit programs under Wine)") +
+        "; sizes are for the i686 product, statically linked. Times are "
         "medians of several runs; each baseline was measured in the same run.",
         "",
         "| " + " | ".join(header[:4]) + " | Verdict |",

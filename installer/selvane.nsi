@@ -2,7 +2,8 @@
 ; %LOCALAPPDATA%\Programs\Selvane.
 ; Built by scripts/make-installer.sh; the defines it passes:
 ;   VERSION  x.y.z of the program
-;   STAGE    folder with Selvane.exe, util\regjump.exe and README.txt as installed
+;   STAGE    folder with Selvane.exe, util\regjump.exe, README.txt and LICENSE.txt as
+;            installed
 ;   OUTFILE  the installer to write
 ;   WIN64    (optional) a 64-bit installer for the x86_64 build; the product is 32-bit
 ; Command line (besides NSIS's own /S and /D=folder, which must come last):
@@ -223,6 +224,7 @@ Section "${APP}"
   SetOutPath "$INSTDIR"
   File "${STAGE}\${APP_EXE}"
   File "${STAGE}\README.txt"
+  File "${STAGE}\LICENSE.txt"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
   ; The working folder of the shortcut and of the start at the end: Selvane looks up a
@@ -275,6 +277,7 @@ Section "Uninstall"
   ; the folder then.
   Delete "$INSTDIR\${APP_EXE}"
   Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\util\regjump.exe"
   RMDir "$INSTDIR\util"
   Delete "$INSTDIR\${UNINSTALLER}"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # scripts/make-installer.sh [--win64] SELVANE_EXE REGJUMP_EXE OUT.exe
-# Builds the NSIS installer (installer/selvane.nsi) around the two programs and
-# dist-files/README.txt. --win64 makes a 64-bit installer, for the x86_64 build the tests
-# run; the product is the 32-bit one. The same inputs give the same bytes: the files are
-# staged with a fixed date, which is the one the installer stores for them.
+# Builds the NSIS installer (installer/selvane.nsi) around the two programs,
+# dist-files/README.txt and LICENSE (as LICENSE.txt). --win64 makes a 64-bit installer, for
+# the x86_64 build where the tests drive it; the product is the 32-bit one. The same inputs
+# give the same bytes: the files are staged with a fixed date, which is the one the
+# installer stores for them.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 defines=()
@@ -21,8 +22,10 @@ trap 'rm -rf "$stage"' EXIT
 mkdir -p "$stage/util"
 cp "$1" "$stage/Selvane.exe"
 cp "$2" "$stage/util/regjump.exe"
-# Windows users read it in Notepad: CRLF line ends.
+# Windows users read them in Notepad: CRLF line ends, and a .txt name for the licence.
 sed 's/$/\r/' "$top/dist-files/README.txt" >"$stage/README.txt"
-touch -d '2026-01-01 00:00:00 UTC' "$stage/Selvane.exe" "$stage/util/regjump.exe" "$stage/README.txt"
+sed 's/$/\r/' "$top/LICENSE" >"$stage/LICENSE.txt"
+touch -d '2026-01-01 00:00:00 UTC' "$stage/Selvane.exe" "$stage/util/regjump.exe" "$stage/README.txt" \
+  "$stage/LICENSE.txt"
 makensis -V2 -NOCD -DVERSION="$version" -DSTAGE="$stage" -DOUTFILE="$out" "${defines[@]}" \
   "$top/installer/selvane.nsi"

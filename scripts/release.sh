@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the release zip dist/Selvane-<version>-win32.zip (Selvane.exe, util\regjump.exe and
-# README.txt, laid out as a user installs them) and the installer
-# dist/Selvane-<version>-setup.exe around the same files. The same sources give the same
+# Builds the release zip dist/Selvane-<version>-win32.zip (Selvane.exe, util\regjump.exe,
+# README.txt and LICENSE.txt, laid out as a user installs them), the installer
+# dist/Selvane-<version>-setup.exe around the same files, and dist/SHA256SUMS for both. The same sources give the same
 # bytes: the PE files carry no time stamp, the zip entries have fixed dates, order and
 # permissions, and the installer stores fixed file dates and no build time.
 set -euo pipefail
@@ -21,13 +21,14 @@ mkdir -p "$stage/util"
 export SOURCE_DATE_EPOCH=0
 i686-w64-mingw32-strip -o "$stage/Selvane.exe" "$build/bin/Selvane.exe"
 i686-w64-mingw32-strip -o "$stage/util/regjump.exe" "$build/bin/util/regjump.exe"
-# Windows users read it in Notepad: CRLF line ends.
+# Windows users read them in Notepad: CRLF line ends, and a .txt name for the licence.
 sed 's/$/\r/' "$top/dist-files/README.txt" >"$stage/README.txt"
+sed 's/$/\r/' "$top/LICENSE" >"$stage/LICENSE.txt"
 zip="$top/dist/Selvane-$version-win32.zip"
 python3 - "$stage" "$zip" <<'PY'
 import os, sys, zipfile
 stage, out = sys.argv[1], sys.argv[2]
-names = ["Selvane.exe", "util/regjump.exe", "README.txt"]
+names = ["Selvane.exe", "util/regjump.exe", "README.txt", "LICENSE.txt"]
 with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
     for name in names:
         info = zipfile.ZipInfo(name, date_time=(2026, 1, 1, 0, 0, 0))
@@ -39,6 +40,9 @@ with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
 PY
 setup="$top/dist/Selvane-$version-setup.exe"
 "$top/scripts/make-installer.sh" "$stage/Selvane.exe" "$stage/util/regjump.exe" "$setup"
+# What was built now, by bare name, as `sha256sum -c SHA256SUMS` in dist/ reads it.
+(cd "$top/dist" && sha256sum "$(basename "$zip")" "$(basename "$setup")" >SHA256SUMS)
 echo "release: $zip"
 echo "release: $setup"
-sha256sum "$zip" "$setup"
+echo "release: $top/dist/SHA256SUMS"
+cat "$top/dist/SHA256SUMS"

@@ -2,14 +2,16 @@
 another program would. Standard library only.
 
 Paths come from the environment that CTest sets (tests/e2e/CMakeLists.txt):
-  SELVANE_EXE   the x86_64 build's bin/Selvane.exe
+  SELVANE_EXE   bin/Selvane.exe of the build under test: i686 where Wine runs 32-bit
+                programs, x86_64 elsewhere (each module says which as it starts)
   E2E_PROBE     e2e_probe.exe (Win32 queries from another process, see probe.cpp)
   E2E_RECORDER  e2e_recorder.exe (stands in for the shell verbs' programs)
-  E2E_ROOT      Wine root of the e2e tests: <build>/e2e-wine (display, prefixes, shots)
+  E2E_ROOT      Wine root of the module's lane: <build>/e2e-wine-<lane> (display, prefixes,
+                shots); the two lanes run side by side (tests/e2e/CMakeLists.txt)
   SELVANE_SOURCE_DIR
 Run one module by hand from the build directory: `ctest -R e2e_tray -V`.
-All modules share one display and, unless they choose another PREFIX, one Wine prefix:
-end every program a test starts (Notepad, explorer windows) in its tearDown.
+The modules of a lane share one display and, unless they choose another PREFIX, one Wine
+prefix: end every program a test starts (Notepad, explorer windows) in its tearDown.
 Measured here: a probe call ~0.45 s; Selvane's main window ~0.6 s after start, its icon
 ~0.2 s later; Wine takes ~2 s to delete the last icon of its tray, so an exit takes ~2.2 s.
 
@@ -58,7 +60,8 @@ Desktop (one Xvfb display + one Wine prefix under E2E_ROOT; holds a hidden windo
   icon_present() -> bool                 NIM_MODIFY probe of Selvane's icon (GUID, uID 0)
   delete_icon() -> bool                  NIM_DELETE of Selvane's icon from outside
   tray_geometry() -> (x, y, w, h) or None   the "Wine System Tray" X window
-  right_click_tray_icon() / click_tray_icon(button)   real X clicks on our (first) icon
+  right_click_tray_icon() / click_tray_icon(button, repeat=1)   real X clicks on our
+        (first) icon; repeat=2 double-clicks
   popup_menu(wait_ms=3000) -> dict(rect=(l, t, r, b)) or None   the visible popup menu
   balloons(wait_ms=0) -> [(title, text)]   visible balloons (tooltips of the shell); waits
         up to wait_ms for the first one. Wine 8's tooltips do not answer TTM_GETTITLE, so
@@ -70,7 +73,7 @@ Desktop (one Xvfb display + one Wine prefix under E2E_ROOT; holds a hidden windo
         reg_exists(key)       all under HKEY_CURRENT_USER, REG_SZ
   reset_settings(first_launch=False, **values)   fresh settings key with these values
   clipboard_set(text, fmt=None, data=None); clipboard_get(fmt=None) -> dict
-  xdotool(*args) -> str; key(*keys); click(x, y, button=1); screenshot(name) -> path
+  xdotool(*args) -> str; key(*keys); click(x, y, button=1, repeat=1); screenshot(name)
   open_in_notepad(path, text=None, wait_s=30) -> (Popen, X window id or None)
         writes `text` to `path` first when given (UTF-8 with a byte order mark, so that
         Notepad reads it as UTF-8 whatever its guess), then shows the file in Notepad
@@ -115,6 +118,30 @@ CMD_OPTIONS = 32775
 CMD_QUIT = 32776
 MOD_ALT, MOD_CONTROL, MOD_SHIFT, MOD_WIN = 1, 2, 4, 8
 DEFAULT_MODS, DEFAULT_VK = MOD_CONTROL | MOD_WIN, 0x4F
+
+
+def exe_build(path):
+    """'i686' or 'x86_64' by the machine field of a Windows program's PE header."""
+    try:
+        with open(path, "rb") as f:
+            head = f.read(4096)
+        pe = int.from_bytes(head[0x3C:0x40], "little")
+        machine = int.from_bytes(head[pe + 4:pe + 6], "little")
+    except (OSError, ValueError):
+        return "unknown"
+    return {0x14C: "i686", 0x8664: "x86_64"}.get(machine, "machine 0x%x" % machine)
+
+
+_announced = False
+
+
+def announce_build():
+    """Says once per module which build of Selvane.exe it drives."""
+    global _announced
+    if not _announced:
+        _announced = True
+        sys.stderr.write("e2e: driving the %s build, %s\n" % (exe_build(SELVANE_EXE), SELVANE_EXE))
+        sys.stderr.flush()
 
 
 def win_path(path):
@@ -250,8 +277,9 @@ class Desktop:
             return None
         return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
 
-    def click_tray_icon(self, button=1, wait_s=10):
-        """Clicks the first icon of the tray (ours, when it is the only one)."""
+    def click_tray_icon(self, button=1, wait_s=10, repeat=1):
+        """Clicks the first icon of the tray (ours, when it is the only one); repeat=2 is a
+        double-click."""
         deadline = time.time() + wait_s
         geometry = self.tray_geometry()
         while geometry is None and time.time() < deadline:
@@ -260,7 +288,7 @@ class Desktop:
         if geometry is None:
             raise AssertionError("no Wine System Tray window")
         x, y, w, h = geometry
-        self.click(x + min(w, h) // 2, y + h // 2, button)
+        self.click(x + min(w, h) // 2, y + h // 2, button, repeat)
 
     def right_click_tray_icon(self):
         self.click_tray_icon(3)
@@ -369,8 +397,9 @@ class Desktop:
                 time.sleep(0.2)
         return process, window
 
-    def click(self, x, y, button=1):
-        self.xdotool("mousemove", x, y, "click", button)
+    def click(self, x, y, button=1, repeat=1):
+        # Two clicks 80 ms apart make a double-click (the system's limit is 500 ms).
+        self.xdotool("mousemove", x, y, "click", "--repeat", repeat, "--delay", 80, button)
 
     def screenshot(self, name):
         shots = os.path.join(self.root, "shots")
@@ -456,9 +485,11 @@ class SelvaneTestCase(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
+        announce_build()
         cls.desk = Desktop.shared(cls.PREFIX)
 
     def setUp(self):
+        self.started_at = time.time()
         self.started = []
         self._end_strays()
         self.desk.reset_settings(first_launch=self.FIRST_LAUNCH)
@@ -479,6 +510,9 @@ class SelvaneTestCase(unittest.TestCase):
             sys.stderr.write("screenshot: %s\n" % path)
         for app in self.started:
             app.stop()
+        # Where the tier's time goes (ctest -V shows it); measured, never asserted.
+        sys.stderr.write("e2e: %.1f s %s\n" % (time.time() - self.started_at,
+                                               self.id().split(".", 1)[-1]))
 
     def start(self, *args, cwd=None, wait=True):
         app = Selvane(self.desk, args, cwd)

@@ -290,6 +290,16 @@ bool BalloonTexts(HWND tip, std::wstring& title, std::wstring& text) {
     SendMessageTimeoutW(tip, TTM_GETTEXTW, kChars, reinterpret_cast<LPARAM>(remote.at(kInfo)),
                         SMTO_NORMAL, 5000, &result);
     text = remote.ReadText(kText, kChars);
+    // The records above have the layout of this probe's own bitness: a 32-bit probe asking
+    // the 64-bit shell reads nothing through them. WM_GETTEXT, which the system carries
+    // between processes of either kind, answers with the tip's shown text.
+    if (text.empty()) {
+        wchar_t shown[kChars] = {};
+        if (SendMessageTimeoutW(tip, WM_GETTEXT, kChars, reinterpret_cast<LPARAM>(shown),
+                                SMTO_NORMAL, 5000, &result) != 0) {
+            text = shown;
+        }
+    }
     TTGETTITLE get = {};
     get.dwSize = sizeof(get);
     get.cch = kChars;

@@ -15,7 +15,7 @@ SETUP = os.environ.get("E2E_SETUP", "")
 PREFIX = "installer"
 RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run"
 UNINSTALL_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Selvane"
-INSTALLED = ["Selvane.exe", "util/regjump.exe", "README.txt", "Uninstall.exe"]
+INSTALLED = ["Selvane.exe", "util/regjump.exe", "README.txt", "LICENSE.txt", "Uninstall.exe"]
 
 
 def version():

@@ -11,7 +11,7 @@ SECOND_COPY_TEXT = "Another instance of the application is running."
 
 
 class StartAndQuit(SelvaneTestCase):
-    def test_start_shows_hidden_window_icon_and_takes_hotkey(self):
+    def test_start_shows_hidden_window_icon_and_takes_hotkey_class_menu_exit_ends(self):
         app = self.start()
         hwnd, pid, visible = self.desk.find_window("Selvane", "Selvane")
         self.assertFalse(visible, "the main window must stay hidden")
@@ -21,6 +21,11 @@ class StartAndQuit(SelvaneTestCase):
         # No warning box came with a normal start.
         self.assertIsNone(self.desk.message_box("Selvane", wait_ms=0))
         self.assertTrue(app.running())
+        # The class menu's Exit ends it as Quit does.
+        self.assertEqual(self.desk.send(WM_COMMAND, CMD_EXIT), 0)
+        self.assertEqual(app.wait_exit(), 0)
+        self.assertFalse(self.desk.icon_present())
+        self.assertFalse(self.desk.hotkey_taken())
 
     def test_arguments_and_maximised_start_change_nothing(self):
         # start.exe asks for a maximised window and passes arguments on; /wait gives us
@@ -70,12 +75,21 @@ class StartAndQuit(SelvaneTestCase):
         self.assertFalse(self.desk.icon_present(), "the icon outlived the program")
         self.assertFalse(self.desk.hotkey_taken(), "the hotkey was not released")
 
-    def test_class_menu_exit_ends_the_same_way(self):
-        app = self.start()
-        self.assertEqual(self.desk.send(WM_COMMAND, CMD_EXIT), 0)
-        self.assertEqual(app.wait_exit(), 0)
-        self.assertFalse(self.desk.icon_present())
-        self.assertFalse(self.desk.hotkey_taken())
+    def test_double_click_opens_options_and_a_single_click_does_not(self):
+        self.start()
+        self.desk.click_tray_icon(1)
+        # The shell reports the icon's clicks in order: once the right button's menu is up,
+        # the single click before it has been handled.
+        self.desk.right_click_tray_icon()
+        self.assertIsNotNone(self.desk.popup_menu(), "no popup menu after a right click")
+        self.desk.key("Escape")
+        self.assertTrue(self.desk.wait_until(lambda: self.desk.popup_menu(0) is None, 5))
+        self.assertIsNone(self.desk.find_window("#32770", "Selvane"),
+                          "a single click opened the options window")
+        self.desk.click_tray_icon(1, repeat=2)
+        options = self.desk.find_window("#32770", "Selvane", wait_ms=10000)
+        self.assertIsNotNone(options, "a double-click did not open the options window")
+        self.assertTrue(options[2])
 
 
 class SecondCopy(SelvaneTestCase):
@@ -192,8 +206,12 @@ class Balloons(SelvaneTestCase):
 
 
 class ShellRestart(SelvaneTestCase):
-    def test_icon_and_menu_come_back_with_taskbar_created(self):
+    def test_taskbar_created_keeps_one_icon_and_brings_a_lost_one_back_with_its_menu(self):
         app = self.start()
+        # With the icon present: still one icon (one delete request removes it, below).
+        self.assertTrue(self.desk.broadcast("TaskbarCreated"))
+        self.assertTrue(self.desk.icon_present())
+        # Lost with the shell: it comes back.
         self.assertTrue(self.desk.delete_icon())
         self.assertFalse(self.desk.icon_present())
         self.assertTrue(self.desk.broadcast("TaskbarCreated"))
@@ -205,13 +223,6 @@ class ShellRestart(SelvaneTestCase):
         self.assertIsNotNone(menu)
         left, top, right, bottom = menu["rect"]
         self.desk.click((left + right) // 2, top + 3 * (bottom - top) // 4)
-        self.assertEqual(app.wait_exit(), 0)
-
-    def test_taskbar_created_with_icon_present_keeps_one_icon(self):
-        app = self.start()
-        self.assertTrue(self.desk.broadcast("TaskbarCreated"))
-        self.assertTrue(self.desk.icon_present())
-        self.desk.post(WM_COMMAND, CMD_QUIT)
         self.assertEqual(app.wait_exit(), 0)
         # One delete request removed it: no second copy of the icon was left behind.
         self.assertFalse(self.desk.icon_present())

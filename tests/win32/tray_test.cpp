@@ -191,7 +191,8 @@ TEST_F(TrayWindowLife, CreationSetsUpHiddenWindowHotkeyIconAndMenu) {
     EXPECT_EQ(icon.cbSize, sizeof(NOTIFYICONDATAW));
     EXPECT_EQ(icon.hWnd, hwnd);
     EXPECT_EQ(icon.uID, 0u);
-    EXPECT_EQ(icon.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_GUID));
+    EXPECT_EQ(icon.uFlags,
+              static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_GUID | NIF_SHOWTIP));
     EXPECT_EQ(icon.uCallbackMessage, m_tray->m_trayCallbackMessage);
     EXPECT_NE(icon.hIcon, nullptr);
     EXPECT_STREQ(icon.szTip, L"Selvane Tray Icon");
@@ -199,6 +200,7 @@ TEST_F(TrayWindowLife, CreationSetsUpHiddenWindowHotkeyIconAndMenu) {
     EXPECT_TRUE(IsEqualGUID(icon.guidItem, TrayIconGuid));
     EXPECT_EQ(icon.szInfo[0], L'\0');
     EXPECT_TRUE(IconKnownToShell());
+    EXPECT_TRUE(m_tray->m_iconVersion4) << "the shell did not take version 4";
 }
 
 HWND g_foregroundDuringMenu;
@@ -212,24 +214,20 @@ void CALLBACK CloseMenu(HWND, UINT, UINT_PTR, DWORD) {
 TEST_F(TrayWindowLife, RightButtonMenuIsOwnedByForegroundMainWindowAndClosedCleanly) {
     g_foregroundDuringMenu = nullptr;
     UINT_PTR timer = SetTimer(nullptr, 0, 200, &CloseMenu);
-    SendMessageW(m_tray->m_hWnd, m_tray->m_trayCallbackMessage, 0, WM_RBUTTONUP);
+    SendMessageW(m_tray->m_hWnd, m_tray->m_trayCallbackMessage, 0, MAKELPARAM(WM_CONTEXTMENU, 0));
     KillTimer(nullptr, timer);
     EXPECT_EQ(g_foregroundDuringMenu, m_tray->m_hWnd);
     EXPECT_TRUE(TakePosted(WM_NULL)) << "no WM_NULL after the menu";
-
-    // Other notifications of the icon open nothing and post nothing.
-    for (LPARAM notification : {WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_MOUSEMOVE, WM_RBUTTONDOWN}) {
-        EXPECT_EQ(SendMessageW(m_tray->m_hWnd, m_tray->m_trayCallbackMessage, 0, notification), 0);
-    }
-    EXPECT_FALSE(TakePosted(WM_NULL));
 }
 
 TEST_F(TrayWindowLife, TaskbarCreatedAddsTheLostIconAgain) {
     ASSERT_TRUE(IconKnownToShell());
     ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &m_tray->m_notifyIconData));
     EXPECT_FALSE(IconKnownToShell());
+    m_tray->m_iconVersion4 = false;
     EXPECT_EQ(SendMessageW(m_tray->m_hWnd, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0), 0);
     EXPECT_TRUE(IconKnownToShell());
+    EXPECT_TRUE(m_tray->m_iconVersion4) << "the version was not asked for again";
 }
 
 TEST_F(TrayWindowLife, CommandsAndHotkeyIdsThatDoNothing) {
@@ -276,8 +274,10 @@ decltype(&Shell_NotifyIconW) g_realNotify = nullptr;
 int g_refusedTries = 0;      // tries refused whatever they ask (no shell yet)
 bool g_refuseGuid = false;   // requests identified by GUID refused (a moved program)
 int g_tries = 0;             // add requests by GUID: one per try
+bool g_refuseVersion = false;  // NIM_SETVERSION refused (a shell without version 4)
 BOOL WINAPI RefusingNotify(DWORD request, PNOTIFYICONDATAW data) {
     const bool byGuid = (data->uFlags & NIF_GUID) != 0;
+    if (g_refuseVersion && request == NIM_SETVERSION) return FALSE;
     if (request == NIM_ADD && byGuid && ++g_tries <= g_refusedTries) return FALSE;
     if (g_tries <= g_refusedTries && request != NIM_DELETE) return FALSE;
     if (g_refuseGuid && byGuid) return FALSE;
@@ -312,6 +312,7 @@ TEST_F(TrayWindowLife, RefusedIconIsAddedByWindowOrTriedAgainThenReported) {
             box = watcher.Text();
         }
         EXPECT_EQ(m_tray->m_iconAdded, c.added) << c.refusedTries;
+        EXPECT_EQ(m_tray->m_iconVersion4, c.added) << "version 4 not asked for after the add";
         EXPECT_EQ(box, c.added ? L"" : L"Failed to add an icon in the tray");
         // One-shot timers only: none is left, whether the icon came or not.
         EXPECT_FALSE(KillTimer(m_tray->m_hWnd, kIconRetryTimer));
@@ -324,6 +325,60 @@ TEST_F(TrayWindowLife, RefusedIconIsAddedByWindowOrTriedAgainThenReported) {
         EXPECT_EQ(m_tray->WindowProc(WM_DESTROY, 0, 0), 0);
         EXPECT_FALSE(IconKnownToShell(byGuid));
     }
+    SwapImport("Shell_NotifyIconW", reinterpret_cast<void*>(g_realNotify));
+}
+
+// What each notification of the icon opens: with version 4 the event is the low word and
+// the menu comes on WM_CONTEXTMENU; where the shell refused the version, lParam is the mouse
+// message itself and the menu comes on WM_RBUTTONUP. A single click opens nothing.
+TEST_F(TrayWindowLife, NotificationsOpenTheMenuOrTheOptionsWindow) {
+    enum Opens { kNothing, kMenu, kOptions };
+    const struct {
+        bool version4;
+        LPARAM lParam;
+        Opens opens;
+    } cases[] = {
+        {true, MAKELPARAM(WM_CONTEXTMENU, 0), kMenu},
+        {true, MAKELPARAM(WM_LBUTTONDBLCLK, 0), kOptions},
+        {true, MAKELPARAM(NIN_KEYSELECT, 0), kOptions},
+        {true, MAKELPARAM(WM_RBUTTONUP, 0), kNothing},  // WM_CONTEXTMENU follows it
+        {true, MAKELPARAM(WM_RBUTTONDOWN, 0), kNothing},
+        {true, MAKELPARAM(WM_LBUTTONDOWN, 0), kNothing},
+        {true, MAKELPARAM(WM_LBUTTONUP, 0), kNothing},
+        {true, MAKELPARAM(NIN_SELECT, 0), kNothing},
+        {true, MAKELPARAM(WM_MOUSEMOVE, 0), kNothing},
+        {false, WM_RBUTTONUP, kMenu},
+        {false, WM_LBUTTONDBLCLK, kOptions},
+        {false, WM_LBUTTONUP, kNothing},
+        {false, WM_RBUTTONDOWN, kNothing},
+        {false, WM_MOUSEMOVE, kNothing},
+    };
+    for (bool version4 : {true, false}) {
+        if (!version4) {
+            // A shell that refuses the version, with a window made for it.
+            g_realNotify = reinterpret_cast<decltype(&Shell_NotifyIconW)>(
+                SwapImport("Shell_NotifyIconW", reinterpret_cast<void*>(&RefusingNotify)));
+            ASSERT_NE(g_realNotify, nullptr);
+            g_refuseGuid = false;
+            g_refusedTries = 0;
+            g_refuseVersion = true;
+            Recreate();
+        }
+        ASSERT_EQ(m_tray->m_iconVersion4, version4);
+        for (const auto& c : cases) {
+            if (c.version4 != version4) continue;
+            g_foregroundDuringMenu = nullptr;
+            UINT_PTR timer = SetTimer(nullptr, 0, 200, &CloseMenu);
+            EXPECT_EQ(SendMessageW(m_tray->m_hWnd, m_tray->m_trayCallbackMessage, 0, c.lParam), 0);
+            KillTimer(nullptr, timer);
+            HWND options = m_tray->m_optionDialog->m_hWnd;
+            const bool optionsShown = options != nullptr && IsWindowVisible(options);
+            EXPECT_EQ(TakePosted(WM_NULL), c.opens == kMenu) << version4 << " " << c.lParam;
+            EXPECT_EQ(optionsShown, c.opens == kOptions) << version4 << " " << c.lParam;
+            if (options != nullptr) ShowWindow(options, SW_HIDE);
+        }
+    }
+    g_refuseVersion = false;
     SwapImport("Shell_NotifyIconW", reinterpret_cast<void*>(g_realNotify));
 }
 
