@@ -90,3 +90,39 @@ bool CWin32OpenPlatform::OpenRegistryKey(const wchar_t* key) {
     TraceLastError();
     return false;
 }
+
+bool CWin32OpenPlatform::ChooseCandidate(const std::vector<std::wstring>& items,
+                                         std::size_t& chosen) {
+    if (m_owner == nullptr || items.empty()) return false;
+    HMENU menu = CreatePopupMenu();
+    if (menu == nullptr) {
+        TraceLastError();
+        return false;
+    }
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        // A menu takes "&" for the underlined key of the item; "R&D" means itself here.
+        std::wstring label = items[i];
+        ReplaceAll(label, L"&", L"&&");
+        if (!AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(i + 1), label.c_str())) {
+            TraceLastError();
+            DestroyMenu(menu);
+            return false;
+        }
+    }
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    // As with the tray menu: the menu closes on a click elsewhere, and reads the keyboard,
+    // only while its owner is the foreground window; the posted message lets it close
+    // properly afterwards. The Down key, read by the menu's loop as soon as it runs,
+    // selects the first item, so that Enter alone opens it.
+    SetForegroundWindow(m_owner);
+    PostMessageW(m_owner, WM_KEYDOWN, VK_DOWN, 0);
+    const UINT command = static_cast<UINT>(TrackPopupMenu(
+        menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON,
+        cursor.x, cursor.y, 0, m_owner, nullptr));
+    PostMessageW(m_owner, WM_NULL, 0, 0);
+    DestroyMenu(menu);
+    if (command == 0 || command > items.size()) return false;
+    chosen = command - 1;
+    return true;
+}
