@@ -168,26 +168,39 @@ Start StartAt(const std::wstring& text, std::size_t i) {
 class CPairCount {
 public:
     void Add(wchar_t c) {
-        for (std::size_t k = 0; k < kPairs; ++k) {
-            if (c == kOpen[k]) ++m_open[k];
-            if (c == kClose[k] && kClose[k] != kOpen[k]) ++m_close[k];
+        const int pair = PairOf(c);
+        if (pair < 0) return;
+        if (c == kOpen[pair]) {
+            ++m_open[pair];
+        } else {
+            ++m_close[pair];
         }
     }
     // True when `c`, the last character added, has an opening partner in the stretch.
     bool Closes(wchar_t c) const {
-        for (std::size_t k = 0; k < kPairs; ++k) {
-            if (c != kClose[k]) continue;
-            return kOpen[k] == kClose[k] ? m_open[k] % 2 == 0 : m_close[k] <= m_open[k];
-        }
-        return true;  // no closing character at all
+        const int pair = PairOf(c);
+        if (pair < 0 || c != kClose[pair]) return true;  // no closing character at all
+        // A quote that opens and closes alike is counted as opening: an even count pairs up.
+        return kOpen[pair] == kClose[pair] ? m_open[pair] % 2 == 0 : m_close[pair] <= m_open[pair];
     }
 
 private:
-    static constexpr std::size_t kPairs = 7;
-    static constexpr wchar_t kOpen[kPairs] = {L'(', L'[', L'{', L'\'', 0x2018, L'<', L'"'};
-    static constexpr wchar_t kClose[kPairs] = {L')', L']', L'}', L'\'', 0x2019, L'>', L'"'};
-    std::size_t m_open[kPairs] = {};
-    std::size_t m_close[kPairs] = {};
+    static int PairOf(wchar_t c) {
+        switch (c) {
+            case L'(': case L')': return 0;
+            case L'[': case L']': return 1;
+            case L'{': case L'}': return 2;
+            case L'\'': return 3;
+            case 0x2018: case 0x2019: return 4;
+            case L'<': case L'>': return 5;
+            case L'"': return 6;
+            default: return -1;
+        }
+    }
+    static constexpr wchar_t kOpen[] = {L'(', L'[', L'{', L'\'', 0x2018, L'<', L'"'};
+    static constexpr wchar_t kClose[] = {L')', L']', L'}', L'\'', 0x2019, L'>', L'"'};
+    std::size_t m_open[7] = {};
+    std::size_t m_close[7] = {};
 };
 
 // May a candidate end after `last`? Not with a blank, sentence punctuation or a closing
@@ -222,10 +235,12 @@ std::vector<std::wstring> FindCandidates(
     const std::wstring& text, std::size_t lookups,
     const std::function<bool(const std::wstring& stretch)>& namesSomething) {
     std::vector<std::wstring> found;
-    auto offer = [&found](std::wstring candidate) {
-        if (std::find(found.begin(), found.end(), candidate) == found.end()) {
-            found.push_back(std::move(candidate));
+    // Compared where it stands: a text that repeats one address costs no copies.
+    auto offer = [&found, &text](std::size_t start, std::size_t length) {
+        for (const std::wstring& earlier : found) {
+            if (earlier.size() == length && text.compare(start, length, earlier) == 0) return;
         }
+        found.push_back(text.substr(start, length));
     };
     std::vector<std::size_t> ends;
     std::vector<bool> wordEnd;
@@ -250,7 +265,7 @@ std::vector<std::wstring> FindCandidates(
                 pairs.Add(text[j]);
                 if (j + 1 > i + what.prefix && CanEndWith(text[j], pairs)) end = j + 1;
             }
-            if (end > i) offer(text.substr(i, end - i));
+            if (end > i) offer(i, end - i);
             i = std::max(j, i + 1);
             continue;
         }
@@ -279,10 +294,9 @@ std::vector<std::wstring> FindCandidates(
         }
         std::size_t next = i + 1;
         for (auto end = ends.rbegin(); end != ends.rend() && lookups > 0; ++end) {
-            std::wstring stretch = text.substr(i, *end - i);
             --lookups;
-            if (namesSomething(stretch)) {
-                offer(std::move(stretch));
+            if (namesSomething(text.substr(i, *end - i))) {
+                offer(i, *end - i);
                 next = *end;
                 break;
             }

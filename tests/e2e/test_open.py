@@ -243,6 +243,48 @@ class OpenSelection(SelvaneTestCase):
             (notes + ":12:5", 'open "%s"' % notes),
         ])
 
+    def test_the_path_or_address_inside_a_longer_selection(self):
+        self.start()
+        notes, spaced = win_path(self.file), win_path(self.spaced_file)
+        self.press_in_turn([
+            ("2026-12-07 10:41:07 ERROR cannot read %s: access denied\r\n" % notes,
+             'open "%s"' % notes),
+            # A compiler's message: a path with a blank in it, a position after it.
+            ("%s(42,7): error C2065: 'x': undeclared identifier" % spaced,
+             'open "%s"' % spaced),
+            ("The page is at http://example.com/selvane?q=2, see there.",
+             'url "http://example.com/selvane?q=2"'),
+        ])
+
+    def test_several_paths_are_offered_in_a_menu(self):
+        self.start()
+        notes, folder = win_path(self.file), win_path(self.folder)
+        line = "copied %s to %s today." % (notes, folder)
+        # Down moves from the first item, selected when the menu opens, to the second.
+        self.press_hotkey_on(line)
+        menu = self.desk.popup_menu(wait_ms=15000)
+        self.assertIsNotNone(menu, "no menu of the paths")
+        self.assertEqual(menu["count"], "2")
+        self.assertEqual(self.menu_items(), [notes, folder])
+        self.desk.key("Down")
+        self.desk.key("Return")
+        self.assert_opened('explore "%s"' % folder)
+        self.assert_clipboard_restored(line)
+        self.assert_balloon(OPENING_SELECTION)
+        self.close_notepads()
+
+        # Escape closes the menu and opens nothing.
+        self.press_hotkey_on(line)
+        self.assertIsNotNone(self.desk.popup_menu(wait_ms=15000), "no menu the second time")
+        self.desk.key("Escape")
+        self.assertTrue(self.desk.wait_until(lambda: self.desk.popup_menu() is None, 10))
+        time.sleep(2)
+        self.assertEqual(len(self.desk.recorded(self.log, 2, 0)), 1, "a second target opened")
+
+    def menu_items(self):
+        rc, lines = self.desk.probe("menu", 0)
+        return [line.split("\t", 1)[1] for line in lines if line.startswith("item=")]
+
     def test_registry_key_and_mail_address(self):
         self.desk.reg_delete(REGEDIT_KEY)  # so that LastKey can only come from this press
         self.start()
