@@ -262,10 +262,9 @@ class OpenSelection(SelvaneTestCase):
         line = "copied %s to %s today." % (notes, folder)
         # Down moves from the first item, selected when the menu opens, to the second.
         self.press_hotkey_on(line)
-        menu = self.desk.popup_menu(wait_ms=15000)
-        self.assertIsNotNone(menu, "no menu of the paths")
-        self.assertEqual(menu["count"], "2")
-        self.assertEqual(self.menu_items(), [notes, folder])
+        # (Its items belong to Selvane's process: Wine's menus cannot be read from another
+        # one. What they say and their order are checked by the portable tests.)
+        self.focus_menu()
         self.desk.key("Down")
         self.desk.key("Return")
         self.assert_opened('explore "%s"' % folder)
@@ -275,15 +274,25 @@ class OpenSelection(SelvaneTestCase):
 
         # Escape closes the menu and opens nothing.
         self.press_hotkey_on(line)
-        self.assertIsNotNone(self.desk.popup_menu(wait_ms=15000), "no menu the second time")
+        self.focus_menu()
         self.desk.key("Escape")
         self.assertTrue(self.desk.wait_until(lambda: self.desk.popup_menu() is None, 10))
         time.sleep(2)
         self.assertEqual(len(self.desk.recorded(self.log, 2, 0)), 1, "a second target opened")
 
-    def menu_items(self):
-        rc, lines = self.desk.probe("menu", 0)
-        return [line.split("\t", 1)[1] for line in lines if line.startswith("item=")]
+    def focus_menu(self):
+        """Waits for the menu and gives its X window the keyboard. Selvane makes its window
+        the foreground one, which on Windows routes the keys to the menu; without a window
+        manager Wine's keys follow X focus alone, which stays on Notepad."""
+        menu = self.desk.popup_menu(wait_ms=15000)
+        self.assertIsNotNone(menu, "no menu of the paths")
+        left, top = menu["rect"][:2]
+        for window in self.desk.xdotool("search", "--onlyvisible", "--name", "^$").split():
+            where = self.desk.xdotool("getwindowgeometry", "--shell", window).split()
+            if "X=%d" % left in where and "Y=%d" % top in where:
+                self.desk.xdotool("windowfocus", "--sync", window)
+                return
+        self.fail("no X window at the menu's place")
 
     def test_registry_key_and_mail_address(self):
         self.desk.reg_delete(REGEDIT_KEY)  # so that LastKey can only come from this press
