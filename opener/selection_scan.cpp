@@ -10,6 +10,9 @@ namespace {
 constexpr std::size_t kLongestPathStretch = 1024;
 // The longest web address a browser takes.
 constexpr std::size_t kLongestAddress = 2083;
+// Places where something starts that the scan looks at, found or not, repeated or not:
+// beyond them a text full of addresses or missing paths costs no more than plain prose.
+constexpr std::size_t kMostStarts = 256;
 // Environment variable names people write are short; looking further would make every
 // "%" in a long text cost more.
 constexpr std::size_t kLongestVariableName = 64;
@@ -109,7 +112,7 @@ Start At(Kind kind, std::size_t prefix) {
 inline bool MayStart(const std::wstring& text, std::size_t i) {
     const wchar_t c = text[i];
     if (c == L'%' || c == L'\\') return true;
-    const wchar_t lower = c | 0x20;
+    const wchar_t lower = static_cast<wchar_t>(c | 0x20);
     if (lower < L'a' || lower > L'z') return false;
     // A drive letter, or the first letter of "file:", "http" or "www.".
     return lower == L'f' || lower == L'h' || lower == L'w' ||
@@ -244,8 +247,9 @@ std::vector<std::wstring> FindCandidates(
     };
     std::vector<std::size_t> ends;
     std::vector<bool> wordEnd;
+    std::size_t starts = 0;
     std::size_t i = 0;
-    while (i < text.size() && found.size() < kMostCandidates) {
+    while (i < text.size() && found.size() < kMostCandidates && starts < kMostStarts) {
         if (!MayStart(text, i)) {
             ++i;
             continue;
@@ -255,6 +259,7 @@ std::vector<std::wstring> FindCandidates(
             ++i;
             continue;
         }
+        ++starts;
         if (what.kind == Kind::kNetwork || what.kind == Kind::kAddress) {
             // Up to white space, less what ends a sentence or closes around it.
             const std::size_t limit = std::min(text.size(), i + kLongestAddress);

@@ -26,7 +26,8 @@ constexpr std::size_t kLongestMenuText = 80;
 //   would hold the press for seconds).
 // Trailing sentence punctuation and closing quotes or brackets without their opening one
 // are not part of a candidate. `namesSomething` is called at most `lookups` times; it is
-// given the stretch as it would be offered (with a source position, if any).
+// given the stretch as it would be offered (with a source position, if any). The scan
+// stops after kMostCandidates candidates or a few hundred places where one could start.
 std::vector<std::wstring> FindCandidates(
     const std::wstring& text, std::size_t lookups,
     const std::function<bool(const std::wstring& stretch)>& namesSomething);

@@ -181,8 +181,9 @@ private:
     // hold resolve to nothing, and so does a colon other than a drive's (a stream name).
     bool FullPath(std::wstring path, std::wstring& full) const {
         if (path.empty()) return false;
+        static const std::wstring kNeverInName = L"\"<>|?*";
         for (wchar_t c : path) {
-            if (c < 0x20 || std::wstring(L"\"<>|?*").find(c) != std::wstring::npos) return false;
+            if (c < 0x20 || kNeverInName.find(c) != std::wstring::npos) return false;
         }
         if (path.find(L':', 2) != std::wstring::npos) return false;
         for (wchar_t& c : path) {
