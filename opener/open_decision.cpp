@@ -382,7 +382,7 @@ bool NamesSomethingOnDisk(const std::wstring& stretch, COpenPlatform& platform) 
     }
     // A server that does not answer holds a lookup for seconds: a network path is
     // offered unasked, but only up to the first blank, since nothing tells where it ends.
-    if (StartsWith(path, L"\\")) return stretch.find(L' ') == std::wstring::npos;
+    if (StartsWith(path, L"\\\\")) return stretch.find(L' ') == std::wstring::npos;
     if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == L':') {
         std::replace(path.begin(), path.end(), L'/', L'\\');
     }

@@ -1,6 +1,7 @@
 #include "opener/selection_scan.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -109,14 +110,15 @@ Start At(Kind kind, std::size_t prefix) {
 
 // Most characters start nothing: a look at them alone decides, before StartAt looks
 // around.
-inline bool MayStart(const std::wstring& text, std::size_t i) {
+// `text` is NUL-terminated, so the character after `i` may always be read.
+inline bool MayStart(const wchar_t* text, std::size_t i) {
     const wchar_t c = text[i];
     if (c == L'%' || c == L'\\') return true;
     const wchar_t lower = static_cast<wchar_t>(c | 0x20);
     if (lower < L'a' || lower > L'z') return false;
+    if (i > 0 && IsWordCharacter(text[i - 1])) return false;  // inside a word
     // A drive letter, or the first letter of "file:", "http" or "www.".
-    return lower == L'f' || lower == L'h' || lower == L'w' ||
-           (i + 1 < text.size() && text[i + 1] == L':');
+    return lower == L'f' || lower == L'h' || lower == L'w' || text[i + 1] == L':';
 }
 
 // What starts at `i`, if anything. Constant work but for a "%", which looks at most
@@ -163,6 +165,48 @@ Start StartAt(const std::wstring& text, std::size_t i) {
         return At(Kind::kAddress, 4);
     }
     return {};
+}
+
+// The first place at or after `from` where something starts, and what; text.size() when
+// none. Every start holds a marker near its beginning (a drive's, "file:"'s or "http:"'s
+// colon, the dot of "www.", the "%" of a variable, the backslashes of a network path), so
+// the loop that a long text spends its time in looks for those few characters alone.
+std::size_t NextStart(const std::wstring& text, std::size_t from, Start& what) {
+    const wchar_t* const data = text.c_str();
+    const std::size_t n = text.size();
+    for (std::size_t j = from; j < n; ++j) {
+        const wchar_t c = data[j];
+        // One test for most characters: "%", "." and ":" are below 64, "\\" is 92.
+        constexpr std::uint64_t kMarkers = (1ull << L'%') | (1ull << L'.') | (1ull << L':');
+        if (c != L'\\' && (c >= 64 || ((kMarkers >> c) & 1u) == 0)) continue;
+        std::size_t back[3] = {0, 0, 0};  // how far before the marker a start may lie
+        std::size_t count = 0;
+        switch (c) {
+            case L':':  // "https:", "http:" or "file:", a drive letter
+                back[count++] = 5;
+                back[count++] = 4;
+                back[count++] = 1;
+                break;
+            case L'.':  // "www."
+                back[count++] = 3;
+                break;
+            case L'%':
+            case L'\\':
+                back[count++] = 0;
+                break;
+            default:
+                continue;
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+            if (back[k] > j || j - back[k] < from) continue;
+            // A start begins with a letter, "%" or "\\": "10:41" needs no closer look.
+            const wchar_t first = data[j - back[k]];
+            if (first != L'%' && first != L'\\' && !IsAsciiLetter(first)) continue;
+            what = StartAt(text, j - back[k]);
+            if (what.kind != Kind::kNone) return j - back[k];
+        }
+    }
+    return n;
 }
 
 // Counts the quotes and brackets of a stretch as it grows, to tell whether a closing one
@@ -227,7 +271,7 @@ std::size_t PathStretchLimit(const std::wstring& text, std::size_t start, const 
                                   IsAsciiLetter(text[j - 1]) && text[j - 2] == L'/';
             if (!position && !urlDrive) break;
         }
-        if (MayStart(text, j) && StartAt(text, j).kind != Kind::kNone) break;
+        if (MayStart(text.c_str(), j) && StartAt(text, j).kind != Kind::kNone) break;
     }
     return j;
 }
@@ -250,15 +294,9 @@ std::vector<std::wstring> FindCandidates(
     std::size_t starts = 0;
     std::size_t i = 0;
     while (i < text.size() && found.size() < kMostCandidates && starts < kMostStarts) {
-        if (!MayStart(text, i)) {
-            ++i;
-            continue;
-        }
-        const Start what = StartAt(text, i);
-        if (what.kind == Kind::kNone) {
-            ++i;
-            continue;
-        }
+        Start what;
+        i = NextStart(text, i, what);
+        if (i >= text.size()) break;
         ++starts;
         if (what.kind == Kind::kNetwork || what.kind == Kind::kAddress) {
             // Up to white space, less what ends a sentence or closes around it.

@@ -583,6 +583,9 @@ TEST_F(OpenDecisionTest, WhatALongerSelectionHoldsIsFoundInside) {
         {L"The report is in \\\\fs01\\reports\\2026\\q4.xlsx, or C:\\data\\in.csv.",
          OpenOutcome::kNothingChosen, nullptr, {L"\\\\fs01\\reports\\2026\\q4.xlsx",
          L"C:\\data\\in.csv"}, -1},
+        // A file URL of a server is not looked up either.
+        {L"see file://server/share/team or C:\\data\\in.csv", OpenOutcome::kNothingChosen,
+         nullptr, {L"file://server/share/team", L"C:\\data\\in.csv"}, -1},
         // The same path twice is one candidate.
         {L"C:\\data\\in.csv, again C:\\data\\in.csv", OpenOutcome::kOpenedFile,
          L"open C:\\data\\in.csv", {}, 0},
