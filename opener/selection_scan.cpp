@@ -51,8 +51,8 @@ bool IsBoundary(wchar_t c) {
 }
 
 bool IsPunctuation(wchar_t c) {
-    return (IsBoundary(c) && !IsBlank(c)) || c == L'"' || c == L'<' || c == L'>' ||
-           c == 0x201C || c == 0x201D;
+    return (IsBoundary(c) && !IsBlank(c)) || c == L'"' || c == L'<' || c == L'>' || c == 0x201C ||
+           c == 0x201D;
 }
 
 // True when the text from `end` on holds nothing but punctuation before white space or the
@@ -141,8 +141,8 @@ Start StartAt(const std::wstring& text, std::size_t i) {
     }
     if (c == L'%') {
         std::size_t j = i + 1;
-        while (j < n && j - i - 1 < kLongestVariableName && text[j] != L'%' &&
-               !IsBlank(text[j]) && !IsControl(text[j]) && text[j] != L'\\' && text[j] != L'/') {
+        while (j < n && j - i - 1 < kLongestVariableName && text[j] != L'%' && !IsBlank(text[j]) &&
+               !IsControl(text[j]) && text[j] != L'\\' && text[j] != L'/') {
             ++j;
         }
         if (j > i + 1 && j + 1 < n && text[j] == L'%' && text[j + 1] == L'\\') {
@@ -234,14 +234,27 @@ public:
 private:
     static int PairOf(wchar_t c) {
         switch (c) {
-            case L'(': case L')': return 0;
-            case L'[': case L']': return 1;
-            case L'{': case L'}': return 2;
-            case L'\'': return 3;
-            case 0x2018: case 0x2019: return 4;
-            case L'<': case L'>': return 5;
-            case L'"': return 6;
-            default: return -1;
+            case L'(':
+            case L')':
+                return 0;
+            case L'[':
+            case L']':
+                return 1;
+            case L'{':
+            case L'}':
+                return 2;
+            case L'\'':
+                return 3;
+            case 0x2018:
+            case 0x2019:
+                return 4;
+            case L'<':
+            case L'>':
+                return 5;
+            case L'"':
+                return 6;
+            default:
+                return -1;
         }
     }
     static constexpr wchar_t kOpen[] = {L'(', L'[', L'{', L'\'', 0x2018, L'<', L'"'};
