@@ -4,6 +4,7 @@
 #include <iterator>
 #include <new>
 
+#include "opener/selection_scan.h"
 #include "res/resource.h"
 
 namespace {
@@ -631,7 +632,67 @@ bool OpenFormOnDisk(const std::wstring& selection, const std::wstring& cleaned,
     return false;
 }
 
-OpenOutcome OpenTextOrThrow(std::wstring& text, COpenPlatform& platform) {
+// One text, whole or found inside a longer one, opened as its own rule says.
+OpenOutcome OpenOneText(std::wstring& text, COpenPlatform& platform, bool lookInside);
+
+// One text makes at most this many lookups: as selected, then each form of
+// OpenFormOnDisk. What a press has left for its scan keeps the press within
+// kMostLookupsPerPress with the whole selection before it and the chosen text after it.
+constexpr std::size_t kLookupsPerText = 6;
+constexpr std::size_t kLookupsForScan = kMostLookupsPerPress - 2 * kLookupsPerText;
+
+// Whether a stretch of a longer selection names something on disk, with one lookup at
+// most: the forms of OpenFormOnDisk applied at once (a position always cut off).
+bool NamesSomethingOnDisk(const std::wstring& stretch, COpenPlatform& platform) {
+    std::wstring path = stretch;
+    std::wstring converted;
+    if (path.find(L'%') != std::wstring::npos &&
+        platform.ExpandVariables(path.c_str(), converted)) {
+        path = converted;
+    }
+    if (StartsWithNoCase(path, L"file:")) {
+        if (!platform.PathFromFileUrl(path.c_str(), converted)) return false;
+        path = converted;
+    }
+    // A server that does not answer holds a lookup for seconds: a network path is
+    // offered unasked, but only up to the first blank, since nothing tells where it ends.
+    if (StartsWith(path, L"\\\\")) return stretch.find(L' ') == std::wstring::npos;
+    if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == L':') {
+        std::replace(path.begin(), path.end(), L'/', L'\\');
+    }
+    std::wstring withoutPosition;
+    const bool filesOnly = StripSourcePosition(path, withoutPosition);
+    if (filesOnly) path = withoutPosition;
+    Normalise(path, platform);
+    const std::uint32_t attributes = platform.FileAttributes(path.c_str());
+    return attributes != kInvalidFileAttributes &&
+           !(filesOnly && (attributes & kFileAttributeDirectory));
+}
+
+// The paths and addresses inside a selection that is none as a whole: one is opened as
+// its own rule would open it, several are offered in a menu.
+bool OpenFoundInside(const std::wstring& cleaned, COpenPlatform& platform, std::wstring& text,
+                     OpenOutcome& outcome) {
+    std::vector<std::wstring> found =
+        FindCandidates(cleaned, kLookupsForScan, [&platform](const std::wstring& stretch) {
+            return NamesSomethingOnDisk(stretch, platform);
+        });
+    if (found.empty()) return false;
+    std::size_t chosen = 0;
+    if (found.size() > 1) {
+        std::vector<std::wstring> items;
+        for (const std::wstring& candidate : found) items.push_back(ShortenInTheMiddle(candidate));
+        if (!platform.ChooseCandidate(items, chosen) || chosen >= found.size()) {
+            outcome = OpenOutcome::kNothingChosen;
+            return true;
+        }
+    }
+    text = found[chosen];
+    outcome = OpenOneText(text, platform, false);
+    return true;
+}
+
+OpenOutcome OpenOneText(std::wstring& text, COpenPlatform& platform, bool lookInside) {
     // A triple click takes the line break with it, and no file name ends in a blank.
     TrimBlanks(text);
     if (text.empty()) {
@@ -648,9 +709,12 @@ OpenOutcome OpenTextOrThrow(std::wstring& text, COpenPlatform& platform) {
     std::size_t begin = 0;
     std::size_t end = 0;
     CleanedRange(selection, begin, end);
-    // Longer than any path, and so no path, registry key or mail address either.
-    if (end - begin <= kLongestPath) {
-        const std::wstring cleaned(selection, begin, end - begin);
+    // Longer than any path, and so no path, registry key or mail address either; a path
+    // or an address inside it is still found.
+    const bool pathSized = end - begin <= kLongestPath;
+    std::wstring cleaned;
+    if (pathSized) {
+        cleaned.assign(selection, begin, end - begin);
         if (OpenFormOnDisk(selection, cleaned, platform, text, outcome)) return outcome;
 
         std::wstring found;
@@ -664,6 +728,12 @@ OpenOutcome OpenTextOrThrow(std::wstring& text, COpenPlatform& platform) {
             return Launch(platform, L"open", text, OpenOutcome::kOpenedMailAddress);
         }
     }
+    // The scan reads a text too long for a path as it is, without a copy of its own.
+    if (lookInside &&
+        OpenFoundInside(pathSized ? cleaned : selection, platform, text, outcome)) {
+        return outcome;
+    }
+    std::wstring().swap(cleaned);
 
     // The address tests see the cleaned-up text: a URL in quotes or ending a sentence
     // opens without them. A text with nothing to clean up is tested exactly as before.
@@ -702,7 +772,7 @@ OpenOutcome OpenText(std::wstring& text, COpenPlatform& platform) {
     // A selection too large for the memory left ends this run, not the program; the
     // clipboard has been put back before the decision starts.
     try {
-        return OpenTextOrThrow(text, platform);
+        return OpenOneText(text, platform, true);
     } catch (const std::bad_alloc&) {
         platform.TraceOutOfMemory();
         return OpenOutcome::kOutOfMemory;
@@ -726,6 +796,7 @@ unsigned int BalloonStringFor(OpenOutcome outcome, bool showSuccessBalloon) {
         case OpenOutcome::kOpenedWithPrefix:
         case OpenOutcome::kShellFailed:
         case OpenOutcome::kOutOfMemory:
+        case OpenOutcome::kNothingChosen:
             break;
     }
     return 0;

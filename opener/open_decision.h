@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Size, in characters with the NUL, of the buffer the canonical path is written into
 // (MAX_PATH).
@@ -57,7 +58,15 @@ public:
     virtual bool ShowInFolder(const wchar_t* path) = 0;
     // Traces that a run ended because memory ran out.
     virtual void TraceOutOfMemory() = 0;
+    // Shows `items` as a popup menu at the mouse position, the first one selected. True
+    // with `chosen` set to the index of the item picked; false when the menu was closed
+    // without a choice.
+    virtual bool ChooseCandidate(const std::vector<std::wstring>& items, std::size_t& chosen) = 0;
 };
+
+// The most file attribute queries one press makes: a path inside a longer text is found
+// by trying stretches of it, and a network path or a slow disk can make each one cost.
+constexpr std::size_t kMostLookupsPerPress = 64;
 
 // What a run did; the caller picks the balloon from it.
 enum class OpenOutcome {
@@ -72,6 +81,7 @@ enum class OpenOutcome {
     kShownInFolder,      // a program or script shown selected in its folder, not run;
                          // "Opening selection"
     kNotFound,           // nothing opened; "Could not find this location"
+    kNothingChosen,      // several paths or addresses offered, none chosen; no balloon
     kShellFailed,        // the shell refused the target and reported it itself, or the
                          // registry tool did not start; no balloon
     kOutOfMemory,        // the run ran out of memory and ended, traced; no balloon
@@ -144,8 +154,10 @@ OpenOutcome OpenExistingFile(const std::wstring& path, const SourcePosition* pos
                              COpenPlatform& platform);
 
 // Hands the selection to the shell as a folder, a file, an address, a registry key or a
-// mail address. On return `text` holds what was opened (or last tried). Running out of
-// memory ends the run with kOutOfMemory, traced through the platform.
+// mail address; when the whole of it is none of these, the path or address inside it
+// (several: the one the user picks from a menu). On return `text` holds what was opened
+// (or last tried). Running out of memory ends the run with kOutOfMemory, traced through
+// the platform.
 OpenOutcome OpenText(std::wstring& text, COpenPlatform& platform);
 
 // The string-table id of the balloon text that reports `outcome`, or 0 for no balloon.

@@ -33,6 +33,15 @@ IsValidUrlFunction UrlValidator() {
 // the same room.
 constexpr size_t kLongestExpansion = 32768;
 
+// The menu's loop dispatches whatever else arrives while it is open: a second press would
+// run inside it, its copy keystroke landing in the menu and its capture reading a clipboard
+// the first press put back. A press made while the menu is open is dropped.
+LRESULT CALLBACK DropPressesInMenu(int code, WPARAM wParam, LPARAM lParam) {
+    const MSG* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == MSGF_MENU && message != nullptr && message->message == WM_HOTKEY) return TRUE;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 }  // namespace
 
 bool CWin32OpenPlatform::Canonicalize(wchar_t* buffer, const wchar_t* path) {
@@ -148,4 +157,42 @@ bool CWin32OpenPlatform::ShowInFolder(const wchar_t* path) {
 void CWin32OpenPlatform::TraceOutOfMemory() {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     TraceLastError();
+}
+bool CWin32OpenPlatform::ChooseCandidate(const std::vector<std::wstring>& items,
+                                         std::size_t& chosen) {
+    if (m_owner == nullptr || items.empty()) return false;
+    HMENU menu = CreatePopupMenu();
+    if (menu == nullptr) {
+        TraceLastError();
+        return false;
+    }
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        // A menu takes "&" for the underlined key of the item; "R&D" means itself here.
+        std::wstring label = items[i];
+        ReplaceAll(label, L"&", L"&&");
+        if (!AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(i + 1), label.c_str())) {
+            TraceLastError();
+            DestroyMenu(menu);
+            return false;
+        }
+    }
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    // As with the tray menu: the menu closes on a click elsewhere, and reads the keyboard,
+    // only while its owner is the foreground window; the posted message lets it close
+    // properly afterwards. The Down key, read by the menu's loop as soon as it runs,
+    // selects the first item, so that Enter alone opens it.
+    SetForegroundWindow(m_owner);
+    PostMessageW(m_owner, WM_KEYDOWN, VK_DOWN, 0);
+    HHOOK hook = SetWindowsHookExW(WH_MSGFILTER, DropPressesInMenu, nullptr, GetCurrentThreadId());
+    if (hook == nullptr) TraceLastError();
+    const UINT command = static_cast<UINT>(TrackPopupMenu(
+        menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON,
+        cursor.x, cursor.y, 0, m_owner, nullptr));
+    if (hook != nullptr) UnhookWindowsHookEx(hook);
+    PostMessageW(m_owner, WM_NULL, 0, 0);
+    DestroyMenu(menu);
+    if (command == 0 || command > items.size()) return false;
+    chosen = command - 1;
+    return true;
 }

@@ -3,10 +3,16 @@
 // The Win32 side of the open decision: each platform operation is the system call of the
 // same name, or a few lines around it.
 
+#include <windows.h>
+
 #include "opener/open_decision.h"
 
 class CWin32OpenPlatform : public COpenPlatform {
 public:
+    // `owner`: the window the menu of several paths belongs to (a press runs in its
+    // procedure); without one no menu is shown.
+    explicit CWin32OpenPlatform(HWND owner = nullptr) : m_owner(owner) {}
+
     bool Canonicalize(wchar_t* buffer, const wchar_t* path) override;
     std::uint32_t FileAttributes(const wchar_t* path) override;
     bool IsValidUrl(const wchar_t* text) override;
@@ -19,4 +25,8 @@ public:
     bool IsDangerousType(const wchar_t* type) override;
     bool ShowInFolder(const wchar_t* path) override;
     void TraceOutOfMemory() override;
+    bool ChooseCandidate(const std::vector<std::wstring>& items, std::size_t& chosen) override;
+
+private:
+    HWND m_owner;
 };

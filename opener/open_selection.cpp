@@ -73,7 +73,7 @@ void CSelectionOpener::Run(const NOTIFYICONDATAW& icon) {
         }
     }  // a large snapshot is released before the shell is asked to do anything
 
-    CWin32OpenPlatform platform;
+    CWin32OpenPlatform platform(icon.hWnd);  // the main window owns the menu of several paths
     if (!text.empty()) EnsureComApartment();  // a press that copied nothing asks the shell nothing
     const OpenOutcome outcome = OpenText(text, platform);
     if (outcome == OpenOutcome::kNotFound) {

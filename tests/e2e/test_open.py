@@ -335,6 +335,61 @@ class OpenSelection(SelvaneTestCase):
             (notes + ":12:5", 'open "%s"' % notes),
         ])
 
+    def test_the_path_or_address_inside_a_longer_selection(self):
+        self.start()
+        notes, spaced = win_path(self.file), win_path(self.spaced_file)
+        self.press_in_turn([
+            ("2026-12-07 10:41:07 ERROR cannot read %s: access denied\r\n" % notes,
+             'open "%s"' % notes),
+            # A compiler's message: a path with a blank in it, a position after it.
+            ("%s(42,7): error C2065: 'x': undeclared identifier" % spaced,
+             'open "%s"' % spaced),
+            ("The page is at http://example.com/selvane?q=2, see there.",
+             'url "http://example.com/selvane?q=2"'),
+        ])
+
+    def test_several_paths_are_offered_in_a_menu(self):
+        self.start()
+        notes, folder = win_path(self.file), win_path(self.folder)
+        line = "copied %s to %s today." % (notes, folder)
+        # Down moves from the first item, selected when the menu opens, to the second.
+        self.press_hotkey_on(line)
+        # (Its items belong to Selvane's process: Wine's menus cannot be read from another
+        # one. What they say and their order are checked by the portable tests.)
+        self.focus_menu()
+        self.desk.key("Down")
+        self.desk.key("Return")
+        self.assert_opened('explore "%s"' % folder)
+        self.assert_clipboard_restored(line)
+        self.assert_balloon(OPENING_SELECTION)
+        self.close_notepads()
+
+        # Escape closes the menu and opens nothing; a press while it is open does nothing
+        # (run inside the menu, it would copy nothing and open what the clipboard holds).
+        self.desk.clipboard_set(notes, PRIVATE_FORMAT, PRIVATE_DATA)
+        self.press_hotkey_on(line)
+        self.focus_menu()
+        self.desk.key("ctrl+super+o")
+        time.sleep(1)
+        self.desk.key("Escape")
+        self.assertTrue(self.desk.wait_until(lambda: self.desk.popup_menu() is None, 10))
+        time.sleep(2)
+        self.assertEqual(len(self.desk.recorded(self.log, 2, 0)), 1, "a second target opened")
+
+    def focus_menu(self):
+        """Waits for the menu and gives its X window the keyboard. Selvane makes its window
+        the foreground one, which on Windows routes the keys to the menu; without a window
+        manager Wine's keys follow X focus alone, which stays on Notepad."""
+        menu = self.desk.popup_menu(wait_ms=15000)
+        self.assertIsNotNone(menu, "no menu of the paths")
+        left, top = menu["rect"][:2]
+        for window in self.desk.xdotool("search", "--onlyvisible", "--name", "^$").split():
+            where = self.desk.xdotool("getwindowgeometry", "--shell", window).split()
+            if "X=%d" % left in where and "Y=%d" % top in where:
+                self.desk.xdotool("windowfocus", "--sync", window)
+                return
+        self.fail("no X window at the menu's place")
+
     def test_registry_key_and_mail_address(self):
         self.desk.reg_delete(REGEDIT_KEY)  # so that LastKey can only come from this press
         self.start()

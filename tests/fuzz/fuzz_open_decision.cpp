@@ -1,7 +1,8 @@
 // Runs the open-selection decision on arbitrary texts against a system whose every answer
-// (canonical form, attributes, URL validity, shell result) comes from the input too, and
-// checks what a user could see: at most one thing opened, at most one balloon, nothing
-// opened when "not found" is reported, and the normalisation promises.
+// (canonical form, attributes, URL validity, shell result, the menu's choice) comes from
+// the input too, and checks what a user could see: at most one thing opened, at most one
+// balloon, nothing opened when "not found" is reported, the normalisation promises, and
+// the bounds of the scan inside a longer text (lookups, candidates, menu items).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "opener/open_decision.h"
+#include "opener/selection_scan.h"
 
 namespace {
 
@@ -123,12 +125,24 @@ public:
 
     void TraceOutOfMemory() override { std::abort(); }
 
+    bool ChooseCandidate(const std::vector<std::wstring>& items, std::size_t& chosen) override {
+        Record("menu", L"");
+        ++menus;
+        menuItems = items;
+        const uint8_t answer = m_answers.Byte();
+        if (answer & 0x80) return false;
+        chosen = answer % 20;  // now and then past the last item: must not be trusted
+        return true;
+    }
+
     struct Call {
         std::string operation;
         std::wstring argument;
     };
     std::vector<Call> calls;
     int shellCalls = 0;
+    int menus = 0;
+    std::vector<std::wstring> menuItems;
 
 private:
     // Gives back the text, its second half, a path with a position or nothing; or fails.
@@ -190,12 +204,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(calls.empty() == trimmed.empty());
     if (trimmed.empty()) return 0;
 
+    // A press makes a bounded number of lookups; a menu offers 2 to 16 short items.
+    std::size_t lookups = 0;
+    for (const auto& call : calls) lookups += call.operation == "attributes";
+    Check(lookups <= kMostLookupsPerPress);
+    Check(platform.menus <= 1);
+    if (platform.menus == 1) {
+        Check(platform.menuItems.size() >= 2 && platform.menuItems.size() <= kMostCandidates);
+        for (const std::wstring& item : platform.menuItems) Check(item.size() <= kLongestMenuText);
+    }
+    Check((outcome == OpenOutcome::kNothingChosen) <= (platform.menus == 1));
+
     // At most one thing is opened; "not found" opens nothing; success means one open.
     Check(platform.shellCalls <= 1);
     const std::string last = calls.back().operation;
     switch (outcome) {
         case OpenOutcome::kNothing:
         case OpenOutcome::kNotFound:
+        case OpenOutcome::kNothingChosen:
             Check(platform.shellCalls == 0);
             break;
         case OpenOutcome::kOpenedFolder:
@@ -255,9 +281,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Web addresses reach the system untouched but for the blanks around them; other
     // texts are collapsed first.
     const bool web = StartsWith(trimmed, L"http://") || StartsWith(trimmed, L"https://");
-    bool canonicalised = false;
-    for (const auto& call : calls) canonicalised |= call.operation == "canonicalize";
-    Check(web != canonicalised);
     if (web) {
         Check(calls.front().argument == std::wstring(trimmed.c_str()));
     } else {
@@ -267,6 +290,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(collapsed.find(L"\\\\", 1) == std::wstring::npos);
         // A network path keeps its leading pair, any other text loses it.
         Check(StartsWith(collapsed, L"\\\\") == StartsWith(trimmed.c_str(), L"\\\\"));
+    }
+
+    // The scan alone, with answers of its own: asked at most as often as allowed, at most
+    // kMostCandidates found, each a piece of the text that ends in neither a blank nor
+    // sentence punctuation, none twice.
+    CAnswers scanAnswers(data + 1, answerBytes);
+    const std::size_t allowed = data[0] % 70;
+    std::size_t asked = 0;
+    const std::vector<std::wstring> found =
+        FindCandidates(captured, allowed, [&](const std::wstring& stretch) {
+            ++asked;
+            Check(!stretch.empty() && captured.find(stretch) != std::wstring::npos);
+            return (scanAnswers.Byte() & 3) == 0;
+        });
+    Check(asked <= allowed && found.size() <= kMostCandidates);
+    for (std::size_t k = 0; k < found.size(); ++k) {
+        const std::wstring& candidate = found[k];
+        Check(!candidate.empty() && captured.find(candidate) != std::wstring::npos);
+        const wchar_t last = candidate.back();
+        Check(last != L' ' && last != L'.' && last != L',' && last != L';' && last != L'!');
+        for (std::size_t m = 0; m < k; ++m) Check(found[m] != candidate);
+        Check(ShortenInTheMiddle(candidate).size() <= kLongestMenuText);
     }
     return 0;
 }

@@ -4,6 +4,7 @@
 // scheme (Wine's own IsValidURL accepts anything, so these rules are only checked here).
 
 #include "opener/open_decision.h"
+#include "opener/selection_scan.h"
 
 #include <gtest/gtest.h>
 
@@ -169,6 +170,24 @@ public:
     std::map<std::wstring, std::wstring> programs;  // type in capitals -> its program
     std::wstring pathExt = L".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH;.MSC;.TCL";
 
+    // The menu of several paths: what it listed, and the item the user picks (none: -1).
+    bool ChooseCandidate(const std::vector<std::wstring>& items, std::size_t& chosen) override {
+        calls.push_back({L"menu", std::to_wstring(items.size())});
+        offered = items;
+        if (choice < 0) return false;
+        chosen = static_cast<std::size_t>(choice);
+        return true;
+    }
+
+    int choice = 0;
+    std::vector<std::wstring> offered;
+
+    int Count(const std::wstring& operation) const {
+        int count = 0;
+        for (const Call& call : calls) count += call.operation == operation;
+        return count;
+    }
+
     // The shell requests of the run, as "verb target".
     std::vector<std::wstring> Launches() const {
         std::vector<std::wstring> result;
@@ -195,8 +214,9 @@ private:
     // hold resolve to nothing, and so does a colon other than a drive's (a stream name).
     bool FullPath(std::wstring path, std::wstring& full) const {
         if (path.empty()) return false;
+        static const std::wstring kNeverInName = L"\"<>|?*";
         for (wchar_t c : path) {
-            if (c < 0x20 || std::wstring(L"\"<>|?*").find(c) != std::wstring::npos) return false;
+            if (c < 0x20 || kNeverInName.find(c) != std::wstring::npos) return false;
         }
         if (path.find(L':', 2) != std::wstring::npos) return false;
         for (wchar_t& c : path) {
@@ -445,8 +465,9 @@ TEST_F(OpenDecisionTest, EachFormOpensWhatItNamesOnDisk) {
         {L"C:/src/main.cpp:42:7:", OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp"},
         {L"C:\\src\\main.cpp(42)", OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp"},
         {L"C:\\src\\main.cpp(42, 7)", OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp"},
-        // "(2)" after a blank is part of a name ("Report (2)"), not a position.
-        {L"C:\\work\\notes.txt (2)", OpenOutcome::kNotFound, nullptr},
+        // "(2)" after a blank is part of a name ("Report (2)"), not a position; the copy
+        // named does not exist, and the longest stretch that does is the file before it.
+        {L"C:\\work\\notes.txt (2)", OpenOutcome::kOpenedFile, L"open C:\\work\\notes.txt"},
         {L"\"C:\\src\\main.cpp\", line 42", OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp"},
         // A position after a folder, or no position at all, names nothing.
         {L"C:\\work\\docs:12", OpenOutcome::kNotFound, nullptr},
@@ -549,6 +570,129 @@ TEST_F(OpenDecisionTest, ShellRefusalIsNotReportedAsSuccess) {
     EXPECT_EQ(3u, windows.Launches().size());  // one attempt each, no fall-back
 }
 
+// Lines people select whole: the path or address inside is opened, several are offered in
+// a menu in the order they appear, and a network path is never looked up to find them.
+TEST_F(OpenDecisionTest, WhatALongerSelectionHoldsIsFoundInside) {
+    windows.AddFile(L"C:\\data\\in.csv");
+    windows.AddFolder(L"C:\\Program Files");
+    windows.AddFile(L"C:\\Program Files\\App\\app.ini");
+    windows.AddFolder(L"C:\\Program Files (x86)\\Tool");
+    struct Line {
+        const wchar_t* selection;
+        OpenOutcome outcome;
+        const wchar_t* launch;                  // "verb target", or nullptr
+        std::vector<std::wstring> menu;  // the items offered, when several
+        int choice;                             // -1: the menu closed without one
+    };
+    const Line lines[] = {
+        {L"2026-12-07 10:41:07 ERROR cannot read C:\\data\\in.csv: access denied\r\n",
+         OpenOutcome::kOpenedFile, L"open C:\\data\\in.csv", {}, 0},
+        // Blanks inside: the longest stretch that names something, shorter ones at blanks.
+        {L"Config C:\\Program Files\\App\\app.ini is missing, reinstall", OpenOutcome::kOpenedFile,
+         L"open C:\\Program Files\\App\\app.ini", {}, 0},
+        {L"it went to C:\\Program Files as usual", OpenOutcome::kOpenedFolder,
+         L"explore C:\\Program Files", {}, 0},
+        {L"tool in C:\\Program Files (x86)\\Tool.", OpenOutcome::kOpenedFolder,
+         L"explore C:\\Program Files (x86)\\Tool", {}, 0},
+        // Punctuation and brackets around the path belong to the sentence.
+        {L"(see C:\\data\\in.csv), then 'C:\\data\\in.csv'!", OpenOutcome::kOpenedFile,
+         L"open C:\\data\\in.csv", {}, 0},
+        {L"src: C:\\src\\main.cpp(42,7): error C2065: 'x': undeclared identifier",
+         OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp", {}, 0},
+        {L"at C:/src/main.cpp:42:7: warning", OpenOutcome::kOpenedFile, L"open C:\\src\\main.cpp",
+         {}, 0},
+        {L"look in %USERPROFILE%\\Projects today", OpenOutcome::kOpenedFolder,
+         L"explore C:\\Users\\me\\Projects", {}, 0},
+        {L"open file:///C:/Users/me/My%20Notes/a%20b.txt please", OpenOutcome::kOpenedFile,
+         L"open C:\\Users\\me\\My Notes\\a b.txt", {}, 0},
+        // Addresses end at white space and lose the sentence's punctuation.
+        {L"The docs are at https://example.com/a_(b)/c.html, see there.",
+         OpenOutcome::kOpenedAddress, L"open https://example.com/a_(b)/c.html", {}, 0},
+        {L"(go to www.example.com).", OpenOutcome::kOpenedWithPrefix,
+         L"open http://www.example.com", {}, 0},
+        // Several: a menu in the order of appearance; the pick is opened as its own rule says.
+        {L"copied C:\\data\\in.csv to C:\\Users\\me\\Projects, see https://example.com",
+         OpenOutcome::kOpenedFolder, L"explore C:\\Users\\me\\Projects",
+         {L"C:\\data\\in.csv", L"C:\\Users\\me\\Projects", L"https://example.com"}, 1},
+        {L"C:\\data\\in.csv and C:\\src\\main.cpp:3", OpenOutcome::kNothingChosen, nullptr,
+         {L"C:\\data\\in.csv", L"C:\\src\\main.cpp:3"}, -1},
+        // A network path is offered up to the first blank, without a lookup.
+        {L"The report is in \\\\fs01\\reports\\2026\\q4.xlsx, or C:\\data\\in.csv.",
+         OpenOutcome::kNothingChosen, nullptr, {L"\\\\fs01\\reports\\2026\\q4.xlsx",
+         L"C:\\data\\in.csv"}, -1},
+        // A file URL of a server is not looked up either.
+        {L"see file://server/share/team or C:\\data\\in.csv", OpenOutcome::kNothingChosen,
+         nullptr, {L"file://server/share/team", L"C:\\data\\in.csv"}, -1},
+        // The same path twice is one candidate.
+        {L"C:\\data\\in.csv, again C:\\data\\in.csv", OpenOutcome::kOpenedFile,
+         L"open C:\\data\\in.csv", {}, 0},
+        // Nothing inside: the address steps as before.
+        {L"C:\\nowhere\\x.txt was deleted", OpenOutcome::kNotFound, nullptr, {}, 0},
+        {L"just words", OpenOutcome::kOpenedWithPrefix, L"open http://just words", {}, 0},
+    };
+    for (const Line& line : lines) {
+        SCOPED_TRACE(line.selection);
+        windows.calls.clear();
+        windows.offered.clear();
+        windows.choice = line.choice;
+        EXPECT_EQ(line.outcome, Open(line.selection));
+        EXPECT_EQ(line.launch ? Launches{line.launch} : Launches{}, windows.Launches());
+        EXPECT_EQ(line.menu, windows.offered);
+        for (const Call& call : windows.calls) {
+            EXPECT_FALSE(call.operation == L"attributes" && StartsWith(call.argument, L"\\\\"))
+                << "looked up " << std::string(call.argument.begin(), call.argument.end());
+        }
+    }
+}
+
+TEST_F(OpenDecisionTest, TheScanIsBoundedWhateverWasSelected) {
+    // 1 MB of log text with no path or address in it: today's outcome, few lookups.
+    std::wstring log;
+    while (log.size() < (1u << 20)) log += L"10:41:07 ERROR 42 (cannot read: x.y) 'a' - b; ";
+    EXPECT_EQ(OpenOutcome::kOpenedWithPrefix, Open(log));
+    EXPECT_LE(windows.Count(L"attributes"), 2 * 6);
+
+    // Many paths that name nothing, each with blanks after it: at most 64 lookups.
+    windows.calls.clear();
+    std::wstring missing;
+    for (int i = 0; i < 500; ++i) missing += L"C:\\gone\\file " + std::to_wstring(i) + L" a b c d ";
+    EXPECT_EQ(OpenOutcome::kNotFound, Open(missing));
+    EXPECT_LE(windows.Count(L"attributes"), static_cast<int>(kMostLookupsPerPress));
+    EXPECT_GT(windows.Count(L"attributes"), 32);  // the budget is used, not skipped
+
+    // Many that exist: 16 offered, the 17th is not.
+    windows.calls.clear();
+    std::wstring many;
+    for (int i = 0; i < 20; ++i) {
+        const std::wstring path = L"C:\\data\\f" + std::to_wstring(i) + L".txt";
+        windows.AddFile(path);
+        many += path + L" ";
+    }
+    windows.choice = 15;
+    EXPECT_EQ(OpenOutcome::kOpenedFile, Open(many));
+    EXPECT_EQ(16u, windows.offered.size());
+    EXPECT_EQ(Launches{L"open C:\\data\\f15.txt"}, windows.Launches());
+    EXPECT_LE(windows.Count(L"attributes"), static_cast<int>(kMostLookupsPerPress));
+}
+
+TEST(ShortenInTheMiddleTest, KeepsBothEndsWithinEightyCharacters) {
+    const std::wstring exact(80, L'a');
+    EXPECT_EQ(exact, ShortenInTheMiddle(exact));
+    const std::wstring longer = std::wstring(50, L'a') + std::wstring(50, L'b');
+    const std::wstring shortened = ShortenInTheMiddle(longer);
+    EXPECT_EQ(std::wstring(40, L'a') + L"\u2026" + std::wstring(39, L'b'), shortened);
+    // A surrogate pair across the cut is left out whole, never halved.
+    std::wstring pairs;
+    for (int i = 0; i < 60; ++i) pairs += L"\xD83D\xDCC1";
+    const std::wstring cut = ShortenInTheMiddle(pairs);
+    EXPECT_LE(cut.size(), 80u);
+    const std::size_t dots = cut.find(L'\u2026');
+    ASSERT_NE(std::wstring::npos, dots);
+    EXPECT_EQ(0u, dots % 2);                    // whole pairs before ...
+    EXPECT_EQ(0u, (cut.size() - dots - 1) % 2);  // ... and after
+    EXPECT_EQ(L'\xD83D', cut[dots + 1]);
+}
+
 TEST(BalloonStringForTest, SuccessFollowsTheSwitchNotFoundAlwaysShows) {
     struct Row {
         OpenOutcome outcome;
@@ -566,6 +710,7 @@ TEST(BalloonStringForTest, SuccessFollowsTheSwitchNotFoundAlwaysShows) {
         {OpenOutcome::kOpenedInEditor, IDS_OPENING_SELECTION, 0},
         {OpenOutcome::kShownInFolder, IDS_OPENING_SELECTION, 0},
         {OpenOutcome::kOutOfMemory, 0, 0},
+        {OpenOutcome::kNothingChosen, 0, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(static_cast<int>(row.outcome));
