@@ -62,8 +62,10 @@ DirectRead ReadLine(HWND control, EditKind kind, DWORD start, DWORD end, std::ws
         beyondLine = true;
         return DirectRead::kUnavailable;
     }
-    // A rich edit control may copy the line's paragraph mark as well: room for it.
-    const size_t room = static_cast<size_t>(lineLength) + 2;
+    // A rich edit control may copy the line's paragraph mark as well: room for it. Twice
+    // that again, because Wine carries back across processes only as many bytes as the
+    // first WORD says characters.
+    const size_t room = 2 * (static_cast<size_t>(lineLength) + 2);
     std::vector<wchar_t> buffer(room, L'\0');
     buffer[0] = static_cast<wchar_t>(room);  // the first WORD holds the buffer's size
     if (!Ask(control, EM_GETLINE, line, reinterpret_cast<LPARAM>(buffer.data()), copied) ||
@@ -71,6 +73,8 @@ DirectRead ReadLine(HWND control, EditKind kind, DWORD start, DWORD end, std::ws
         return DirectRead::kUnavailable;
     }
     std::wstring read(buffer.data() + (start - lineStart), end - start);
+    // Text cut short on the way shows as NULs where it should be.
+    if (read.find(L'\0') != std::wstring::npos) return DirectRead::kUnavailable;
     if (kind == EditKind::kRichEdit && read.find(kObjectReplacement) != std::wstring::npos) {
         return DirectRead::kUnavailable;
     }
@@ -148,7 +152,9 @@ DirectRead ReadSelectionDirectly(HWND control, EditKind kind, std::wstring& text
             copied < end || copied > length) {
             return DirectRead::kUnavailable;
         }
-        text.assign(buffer.data() + start, end - start);
+        std::wstring read(buffer.data() + start, end - start);
+        if (read.find(L'\0') != std::wstring::npos) return DirectRead::kUnavailable;
+        text = std::move(read);
     } catch (const std::bad_alloc&) {
         return DirectRead::kUnavailable;
     }

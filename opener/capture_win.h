@@ -38,9 +38,10 @@ enum class DirectRead {
 
 // How long the control has to answer each message of a direct read.
 constexpr UINT kDirectReadTimeoutMs = 250;
-// A selection inside one line reads that line, of at most this many characters (what
-// EM_GETLINE's buffer size, a WORD, can say); a longer one is left to the clipboard.
-constexpr DWORD kDirectReadMaxLine = 0xFFFE;
+// A selection inside one line reads that line, of at most this many characters: EM_GETLINE's
+// buffer, twice the line (see capture_win.cpp), must have a size a WORD can say. A longer
+// line is read as a whole text, or left to the clipboard.
+constexpr DWORD kDirectReadMaxLine = 32000;
 // A selection over several lines of an edit control reads the whole text only up to this
 // many characters; a larger document is left to the clipboard.
 constexpr DWORD kDirectReadMaxText = 1u << 18;
