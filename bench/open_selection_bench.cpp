@@ -373,8 +373,6 @@ int wmain(int argc, wchar_t** argv) {
     const std::vector<unsigned char> dib = MakeDib();
     const size_t dibBytes = dib.size();
 
-    CBenchSource source(kMissingPath);
-
     // The copies the capture must make: the bitmap saved once and put back once.
     {
         std::vector<unsigned char> source(dib), middle(dibBytes), target(dibBytes);
@@ -428,6 +426,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     fflush(stdout);
 
+    CBenchSource source(kMissingPath);
     const Case cases[] = {{"small", nullptr}, {"large", &dib}};
     for (const Case& c : cases) {
         int runs = c.dib ? largeRuns : smallRuns;

@@ -177,6 +177,10 @@ bool AnyModifierDown() {
     return false;
 }
 
+bool KeyHeld(UINT key) {
+    return key != 0 && GetAsyncKeyState(static_cast<int>(key)) < 0;
+}
+
 INPUT KeyEvent(WORD key, DWORD flags) {
     INPUT input = {};
     input.type = INPUT_KEYBOARD;
@@ -363,7 +367,7 @@ void SendCopyKeystroke(CopyKey key, UINT heldKey) {
     // copy into Win+Ctrl+C, and Ctrl let go halfway makes the injected C type a "c" over
     // the selection. Wait for them, but never hang on a stuck key.
     DWORD start = GetTickCount();
-    while ((AnyModifierDown() || (heldKey != 0 && GetAsyncKeyState(static_cast<int>(heldKey)) < 0)) &&
+    while ((AnyModifierDown() || KeyHeld(heldKey)) &&
            GetTickCount() - start < kModifierReleaseWaitMs) {
         Sleep(kModifierPollMs);
     }

@@ -550,9 +550,8 @@ int WatchKeys() {
     if (hook == nullptr) return 1;
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // this thread's queue exists from here
-    HANDLE waiter = CreateThread(nullptr, 0, QuitWhenStdinCloses,
-                                 reinterpret_cast<void*>(static_cast<UINT_PTR>(GetCurrentThreadId())),
-                                 0, nullptr);
+    void* self = reinterpret_cast<void*>(static_cast<UINT_PTR>(GetCurrentThreadId()));
+    HANDLE waiter = CreateThread(nullptr, 0, QuitWhenStdinCloses, self, 0, nullptr);
     Print(L"ready");
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
     UnhookWindowsHookEx(hook);
