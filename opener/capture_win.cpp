@@ -52,9 +52,12 @@ DirectRead ReadLine(HWND control, EditKind kind, DWORD start, DWORD end, std::ws
                     bool& beyondLine) {
     beyondLine = false;
     DWORD_PTR line = 0, lineStart = 0, lineLength = 0, copied = 0;
-    if (!Ask(control, EM_LINEFROMCHAR, start, 0, line) ||
-        !Ask(control, EM_LINEINDEX, line, 0, lineStart) ||
-        !Ask(control, EM_LINELENGTH, lineStart, 0, lineLength)) {
+    // A single-line control is one line: its length says it all, in one message.
+    const bool multiline = (GetWindowLongPtrW(control, GWL_STYLE) & ES_MULTILINE) != 0;
+    if (multiline ? !Ask(control, EM_LINEFROMCHAR, start, 0, line) ||
+                        !Ask(control, EM_LINEINDEX, line, 0, lineStart) ||
+                        !Ask(control, EM_LINELENGTH, lineStart, 0, lineLength)
+                  : !Ask(control, WM_GETTEXTLENGTH, 0, 0, lineLength)) {
         return DirectRead::kUnavailable;
     }
     if (lineStart > start) return DirectRead::kUnavailable;
@@ -129,14 +132,13 @@ DirectRead ReadSelectionDirectly(HWND control, EditKind kind, std::wstring& text
     DWORD_PTR ignored = 0, length = 0;
     if (!Ask(control, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end),
              ignored) ||
-        !Ask(control, WM_GETTEXTLENGTH, 0, 0, length)) {
+        start > end) {
         return DirectRead::kUnavailable;
     }
-    // WM_GETTEXTLENGTH may count a rich edit's paragraph marks twice: it bounds, not equals.
-    if (start > end || end > length) return DirectRead::kUnavailable;
     if (start == end) return DirectRead::kEmpty;
 
     try {
+        // Inside one line, the line's own bounds check the positions.
         bool beyondLine = false;
         const DirectRead line = ReadLine(control, kind, start, end, text, beyondLine);
         if (!beyondLine) return line;
@@ -144,7 +146,10 @@ DirectRead ReadSelectionDirectly(HWND control, EditKind kind, std::wstring& text
         // copy gives "\r\n", and its positions do not match WM_GETTEXT's; the clipboard
         // gives exactly what the user would paste. An edit control's text is what its copy
         // gives, read whole when it is small enough.
-        if (kind != EditKind::kEdit || length > kDirectReadMaxText) return DirectRead::kUnavailable;
+        if (kind != EditKind::kEdit || !Ask(control, WM_GETTEXTLENGTH, 0, 0, length) ||
+            end > length || length > kDirectReadMaxText) {
+            return DirectRead::kUnavailable;
+        }
         std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1, L'\0');
         DWORD_PTR copied = 0;
         if (!Ask(control, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
