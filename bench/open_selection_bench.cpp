@@ -64,6 +64,16 @@ void PrintDistribution(const char* key, const char* label, const std::vector<dou
             values.size());
 }
 
+// A user presses the hotkey in a window that was in front and idle for a while: its
+// activation and repainting are over before the press is timed.
+bool BringToFront(HWND window) {
+    SetForegroundWindow(window);
+    for (int i = 0; i < 200 && GetForegroundWindow() != window; ++i) Sleep(5);
+    SendMessageW(window, WM_NULL, 0, 0);
+    Sleep(50);
+    return GetForegroundWindow() == window;
+}
+
 // A program's window, run by a second thread: it holds a "selection" (the text the bench
 // uses) that is no edit control's, and copies it on CTRL+C at once, as a responsive browser
 // or editor does. It notes when the key arrived and when its copy was done.
@@ -79,12 +89,10 @@ public:
         m_thread.join();
         CloseHandle(m_ready);
     }
-    // Brings the window to the front and forgets the last copy.
+    // Brings the window to the front, lets it settle and forgets the last copy.
     bool Front() {
         m_keyMs = m_copiedMs = 0;
-        SetForegroundWindow(m_window);
-        for (int i = 0; i < 200 && GetForegroundWindow() != m_window; ++i) Sleep(5);
-        return GetForegroundWindow() == m_window;
+        return BringToFront(m_window);
     }
     double KeyMs() const { return m_keyMs; }
     double CopiedMs() const { return m_copiedMs; }
@@ -328,8 +336,7 @@ bool PressInNotepad(HWND tray, int runs) {
     FillClipboard(nullptr);
     for (int i = 0; ok && i < runs; ++i) {
         SendMessageW(edit, EM_SETSEL, 0, -1);
-        SetForegroundWindow(notepad);
-        for (int k = 0; k < 200 && GetForegroundWindow() != notepad; ++k) Sleep(5);
+        BringToFront(notepad);
         const DWORD sequence = GetClipboardSequenceNumber();
         const double t0 = NowMs();
         PressHotkey(tray);
