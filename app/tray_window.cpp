@@ -158,8 +158,11 @@ LRESULT CTrayWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             }
         case WM_HOTKEY:
             if (wParam == 0 && !IsRepeatedHotkey()) {
+                // The press runs at once: a direct read needs no key let go, and the copy
+                // keystroke waits for the hotkey's keys itself.
+                TrackHotkeyPress(lParam);
+                OpenSelection(static_cast<UINT>(HIWORD(lParam)));
                 WaitForHotkeyRelease(lParam);
-                OpenSelection();
             }
             return 0;
         case WM_TIMER:
@@ -296,12 +299,16 @@ bool CTrayWindow::IsRepeatedHotkey() {
     return NotAfter(m_pressStart, time) && NotAfter(time, m_pressReleased);
 }
 
-void CTrayWindow::WaitForHotkeyRelease(LPARAM lParam) {
+void CTrayWindow::TrackHotkeyPress(LPARAM lParam) {
     // The system does not honour MOD_NOREPEAT everywhere (Wine does not). Watch the keys
     // of this press until they are let go, to know which later messages repeat it.
     m_pressTracked = !InSendMessage() && HotkeyHeld(lParam);
-    if (!m_pressTracked) return;
     m_pressStart = static_cast<DWORD>(GetMessageTime());
+    m_pressReleased = GetTickCount();
+}
+
+void CTrayWindow::WaitForHotkeyRelease(LPARAM lParam) {
+    if (!m_pressTracked) return;
     const DWORD start = GetTickCount();
     while (HotkeyHeld(lParam) && GetTickCount() - start < kReleaseWaitMs) Sleep(10);
     m_pressReleased = GetTickCount();
@@ -333,8 +340,8 @@ void CTrayWindow::Shutdown() {
     PostQuitMessage(0);
 }
 
-void CTrayWindow::OpenSelection() {
-    m_opener.Run(m_notifyIconData);
+void CTrayWindow::OpenSelection(UINT hotkeyKey) {
+    m_opener.Run(m_notifyIconData, hotkeyKey);
 }
 
 void CTrayWindow::ShowLocationNotFound() {

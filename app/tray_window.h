@@ -29,8 +29,9 @@ public:
     // One add request for the prepared icon record; see tray_window.cpp.
     bool TryAddIcon();
 
-    // Runs on WM_HOTKEY id 0: copy the selection, open it, report in a balloon.
-    void OpenSelection();
+    // Runs on WM_HOTKEY id 0: copy the selection, open it, report in a balloon. The copy
+    // keystroke waits for `hotkeyKey` (the hotkey's own key, when still held) to be let go.
+    void OpenSelection(UINT hotkeyKey = 0);
     void ShowLocationNotFound();
 
     // Shows the options window, creating it on first use.
@@ -69,6 +70,7 @@ private:
     void Shutdown();
     void RetryTrayIcon();
     bool IsRepeatedHotkey();
+    void TrackHotkeyPress(LPARAM lParam);
     void WaitForHotkeyRelease(LPARAM lParam);
 };
 

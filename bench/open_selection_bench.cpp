@@ -1,9 +1,11 @@
-// Times CTrayWindow::OpenSelection in-process: the whole command with a small clipboard
-// and with a 32 MB device-independent bitmap on it, against the fixed pauses it must
-// take, against a plain memcpy of the same bytes and against the floor: one
-// GetClipboardData plus one SetClipboardData of the same bitmap by bare calls, measured in
-// the same runs. Also times the capture's steps, lists what the clipboard offers for the
-// bitmap, and samples the working set during one large press.
+// Times the hotkey press in-process, from WM_HOTKEY sent to the tray window to the end of
+// its run: through the clipboard, against a window of a second thread that copies its
+// "selection" at once on CTRL+C (with a small clipboard, and with a 32 MB device-independent
+// bitmap on it), and read directly from Wine's Notepad. Reports the distribution and the
+// copy's own share; compares the 32 MB press with a plain memcpy of the same bytes and with
+// the floor: one GetClipboardData plus one SetClipboardData of the same bitmap by bare
+// calls, measured in the same runs. Also times the capture's steps, lists what the
+// clipboard offers for the bitmap, and samples the working set during one large press.
 #include <windows.h>
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -29,8 +31,6 @@
 
 namespace {
 
-// The fixed pauses of one run: four key events with 150 ms after each.
-constexpr double kPausesMs = 4 * 150.0;
 // 4096 x 2048 pixels at 32 bits: 32 MiB of pixels behind the header.
 constexpr LONG kDibWidth = 4096;
 constexpr LONG kDibHeight = 2048;
@@ -38,11 +38,105 @@ constexpr LONG kDibHeight = 2048;
 // so nothing is started and every run takes the same path.
 const wchar_t kMissingPath[] = L"C:\\selvane-bench\\missing\\nothing-here.txt";
 
+HGLOBAL BlockOf(const void* bytes, size_t size);
+
 double Median(std::vector<double> values) {
     if (values.empty()) return 0;
     std::sort(values.begin(), values.end());
     size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Nearest-rank percentile.
+double Percentile(std::vector<double> values, double share) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    size_t rank = static_cast<size_t>(share * static_cast<double>(values.size()) + 0.999999);
+    if (rank < 1) rank = 1;
+    return values[std::min(rank, values.size()) - 1];
+}
+
+// "label median p90 max" of a series.
+void PrintDistribution(const char* key, const char* label, const std::vector<double>& values) {
+    wprintf(L"%hs %hs %.2f p90=%.2f max=%.2f runs=%zu\n", key, label, Median(values),
+            Percentile(values, 0.9), values.empty() ? 0.0 : *std::max_element(values.begin(),
+                                                                              values.end()),
+            values.size());
+}
+
+// A user presses the hotkey in a window that was in front and idle for a while: its
+// activation and repainting are over before the press is timed.
+bool BringToFront(HWND window) {
+    SetForegroundWindow(window);
+    for (int i = 0; i < 200 && GetForegroundWindow() != window; ++i) Sleep(5);
+    SendMessageW(window, WM_NULL, 0, 0);
+    Sleep(50);
+    return GetForegroundWindow() == window;
+}
+
+// A program's window, run by a second thread: it holds a "selection" (the text the bench
+// uses) that is no edit control's, and copies it on CTRL+C at once, as a responsive browser
+// or editor does. It notes when the key arrived and when its copy was done.
+class CBenchSource {
+public:
+    explicit CBenchSource(const wchar_t* text) : m_text(text) {
+        m_ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        m_thread = std::thread([this] { Run(); });
+        WaitForSingleObject(m_ready, 10000);
+    }
+    ~CBenchSource() {
+        PostMessageW(m_window, WM_CLOSE, 0, 0);
+        m_thread.join();
+        CloseHandle(m_ready);
+    }
+    // Brings the window to the front, lets it settle and forgets the last copy.
+    bool Front() {
+        m_keyMs = m_copiedMs = 0;
+        return BringToFront(m_window);
+    }
+    double KeyMs() const { return m_keyMs; }
+    double CopiedMs() const { return m_copiedMs; }
+
+private:
+    void Run() {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"SelvaneBenchSource";
+        RegisterClassW(&windowClass);
+        m_window = CreateWindowW(L"SelvaneBenchSource", L"bench source", WS_OVERLAPPEDWINDOW, 0,
+                                 0, 300, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+        ShowWindow(m_window, SW_SHOW);
+        SetEvent(m_ready);
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            if (msg.message == WM_KEYDOWN && msg.wParam == 'C' && GetKeyState(VK_CONTROL) < 0) {
+                m_keyMs = NowMs();
+                if (OpenClipboard(m_window)) {
+                    EmptyClipboard();
+                    SetClipboardData(CF_UNICODETEXT,
+                                     BlockOf(m_text, (wcslen(m_text) + 1) * sizeof(wchar_t)));
+                    CloseClipboard();
+                }
+                m_copiedMs = NowMs();
+            }
+            if (msg.message == WM_CLOSE) break;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        DestroyWindow(m_window);
+    }
+
+    const wchar_t* m_text;
+    HANDLE m_ready = nullptr;
+    std::thread m_thread;
+    HWND m_window = nullptr;
+    std::atomic<double> m_keyMs{0}, m_copiedMs{0};
+};
+
+// The hotkey message as the system posts it for CTRL+WIN+O, handled by the tray window.
+void PressHotkey(HWND tray) {
+    SendMessageW(tray, WM_HOTKEY, 0, MAKELPARAM(MOD_CONTROL | MOD_WIN, 'O'));
 }
 
 HGLOBAL BlockOf(const void* bytes, size_t size) {
@@ -203,6 +297,68 @@ struct Case {
     const std::vector<unsigned char>* dib;
 };
 
+// Presses the hotkey `runs` times with Notepad in front, all of its text (the bench's path)
+// selected; checks that no press touched the clipboard.
+bool PressInNotepad(HWND tray, int runs) {
+    wchar_t folder[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring file = std::wstring(folder) + L"selvane-bench-notepad.txt";
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const wchar_t bom = 0xFEFF;
+    DWORD written = 0;
+    WriteFile(handle, &bom, sizeof(bom), &written, nullptr);
+    WriteFile(handle, kMissingPath, static_cast<DWORD>(wcslen(kMissingPath) * sizeof(wchar_t)),
+              &written, nullptr);
+    CloseHandle(handle);
+
+    std::wstring command = L"notepad.exe \"" + file + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        fwprintf(stderr, L"cannot start Notepad\n");
+        return false;
+    }
+    HWND notepad = nullptr, edit = nullptr;
+    for (int i = 0; i < 2000 && edit == nullptr; ++i) {
+        notepad = FindWindowW(L"Notepad", nullptr);
+        if (notepad != nullptr && IsWindowVisible(notepad)) {
+            edit = FindWindowExW(notepad, nullptr, L"Edit", nullptr);
+        }
+        if (edit == nullptr) Sleep(10);
+    }
+    bool ok = edit != nullptr;
+    std::vector<double> times;
+    int touched = 0;
+    FillClipboard(nullptr);
+    for (int i = 0; ok && i < runs; ++i) {
+        SendMessageW(edit, EM_SETSEL, 0, -1);
+        BringToFront(notepad);
+        const DWORD sequence = GetClipboardSequenceNumber();
+        const double t0 = NowMs();
+        PressHotkey(tray);
+        times.push_back(NowMs() - t0);
+        if (GetClipboardSequenceNumber() != sequence) ++touched;
+        PumpMessages();
+    }
+    if (ok) {
+        PrintDistribution("press_ms", "notepad", times);
+        wprintf(L"notepad_presses_that_touched_the_clipboard %d\n", touched);
+    } else {
+        fwprintf(stderr, L"Notepad's window did not show\n");
+    }
+    if (notepad != nullptr) PostMessageW(notepad, WM_CLOSE, 0, 0);
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    DeleteFileW(file.c_str());
+    fflush(stdout);
+    return ok;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -223,17 +379,6 @@ int wmain(int argc, wchar_t** argv) {
 
     const std::vector<unsigned char> dib = MakeDib();
     const size_t dibBytes = dib.size();
-
-    // The pauses alone, as this system keeps them.
-    std::vector<double> pauses;
-    for (int i = 0; i < 5; ++i) {
-        double t0 = NowMs();
-        for (int k = 0; k < 4; ++k) Sleep(150);
-        pauses.push_back(NowMs() - t0);
-    }
-    const double pausesMs = Median(pauses);
-    wprintf(L"sleep_4x150_ms %.2f\n", pausesMs);
-    fflush(stdout);
 
     // The copies the capture must make: the bitmap saved once and put back once.
     {
@@ -288,6 +433,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     fflush(stdout);
 
+    CBenchSource source(kMissingPath);
     const Case cases[] = {{"small", nullptr}, {"large", &dib}};
     for (const Case& c : cases) {
         int runs = c.dib ? largeRuns : smallRuns;
@@ -298,6 +444,7 @@ int wmain(int argc, wchar_t** argv) {
         DescribeClipboard(c.label);
 
         std::vector<double> whole, save, read, restore, put, floorGet, floorCopy, floorSet;
+        std::vector<double> toKey, copy, afterCopy;
         size_t savedBytes = 0, savedObjects = 0, savedFormats = 0;
         for (int i = 0; i < runs; ++i) {
             if (c.dib) {
@@ -339,18 +486,34 @@ int wmain(int argc, wchar_t** argv) {
             read.push_back(t2 - t1);
             restore.push_back(t3 - t2);
 
-            // The whole command.
+            // The whole press, from the hotkey message, against the window that copies.
             FillClipboard(c.dib);
             PumpMessages();
+            if (!source.Front()) {
+                fwprintf(stderr, L"the source window did not come to the front\n");
+                return 1;
+            }
             double w0 = NowMs();
-            tray.OpenSelection();
-            whole.push_back(NowMs() - w0);
+            PressHotkey(tray.m_hWnd);
+            double w1 = NowMs();
+            if (source.CopiedMs() == 0) {
+                fwprintf(stderr, L"the source window did not copy\n");
+                return 1;
+            }
+            whole.push_back(w1 - w0);
+            toKey.push_back(source.KeyMs() - w0);
+            copy.push_back(source.CopiedMs() - source.KeyMs());
+            afterCopy.push_back(w1 - source.CopiedMs());
             PumpMessages();
         }
-        const double wholeMs = Median(whole);
-        wprintf(L"open_selection_ms %hs %.2f\n", c.label, wholeMs);
-        wprintf(L"overhead_ms %hs %.2f\n", c.label, wholeMs - kPausesMs);
-        wprintf(L"overhead_net_of_measured_pauses_ms %hs %.2f\n", c.label, wholeMs - pausesMs);
+        // Nothing to take away any more: the press waits for the copy, not for a clock.
+        PrintDistribution("press_ms", c.label, whole);
+        wprintf(L"overhead_ms %hs %.2f\n", c.label, Median(whole));
+        // Where a press's time goes: to the key's arrival in the window (the modifier check
+        // and the gaps between the key events), the window's own copy, and after it (the
+        // look at the sequence number, the read, the put-back, the decision, the balloon).
+        wprintf(L"press_share_ms %hs to_key=%.2f copy=%.2f after_copy=%.2f\n", c.label,
+                Median(toKey), Median(copy), Median(afterCopy));
         wprintf(L"save_ms %hs %.2f\nread_ms %hs %.2f\nrestore_ms %hs %.2f\n", c.label, Median(save),
                 c.label, Median(read), c.label, Median(restore));
         if (c.dib) {
@@ -365,7 +528,8 @@ int wmain(int argc, wchar_t** argv) {
             // One more press, its working set sampled: what the capture holds at its peak.
             FillClipboard(c.dib);
             PumpMessages();
-            size_t growth = PeakGrowthDuring([&] { tray.OpenSelection(); });
+            source.Front();
+            size_t growth = PeakGrowthDuring([&] { PressHotkey(tray.m_hWnd); });
             PumpMessages();
             // The same for the save alone: where the peak is reached.
             FillClipboard(c.dib);
@@ -382,6 +546,9 @@ int wmain(int argc, wchar_t** argv) {
                 savedBytes, savedObjects);
         fflush(stdout);
     }
+    // The press in Wine's Notepad: its text box is an edit control, read directly.
+    if (!PressInNotepad(tray.m_hWnd, smallRuns)) return 1;
+
     DestroyWindow(tray.m_hWnd);
     PumpMessages();
     return 0;

@@ -177,13 +177,77 @@ bool AnyModifierDown() {
     return false;
 }
 
-void SendKey(WORD key, DWORD flags) {
+bool KeyHeld(UINT key) {
+    return key != 0 && GetAsyncKeyState(static_cast<int>(key)) < 0;
+}
+
+INPUT KeyEvent(WORD key, DWORD flags) {
     INPUT input = {};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = key;
-    input.ki.dwFlags = flags;
-    SendInput(1, &input, sizeof(INPUT));
-    Sleep(kKeystrokePauseMs);
+    // Consoles and terminals read the scan code as well; INSERT is an extended key, which
+    // without the flag would be the keypad's 0.
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = flags | (key == VK_INSERT ? KEYEVENTF_EXTENDEDKEY : 0);
+    return input;
+}
+
+void SendKeys(INPUT* events, UINT count) {
+    SendInput(count, events, sizeof(INPUT));
+}
+
+// The marker formats a put-back carries: registered names with a DWORD, as documented for
+// clipboard history and cloud clipboard; the first one is honoured by clipboard managers.
+const wchar_t* const kPutBackMarkers[] = {
+    L"ExcludeClipboardContentFromMonitorProcessing",
+    L"CanIncludeInClipboardHistory",
+    L"CanUploadToCloudClipboard",
+};
+
+bool SnapshotHolds(const ClipboardSnapshot& snapshot, UINT format) {
+    for (const ClipboardEntry& entry : snapshot.entries) {
+        if (entry.format == format) return true;
+    }
+    return false;
+}
+
+// Places the markers the snapshot does not hold already. The clipboard is open and holds
+// the put-back.
+void AddPutBackMarkers(const ClipboardSnapshot& snapshot) {
+    for (const wchar_t* name : kPutBackMarkers) {
+        const UINT format = RegisterClipboardFormatW(name);
+        if (format == 0 || SnapshotHolds(snapshot, format)) continue;
+        const DWORD zero = 0;
+        ClipboardEntry marker(format);
+        try {
+            marker.Assign(&zero, sizeof(zero));
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+        PutEntry(marker);
+    }
+}
+
+// Reads CF_UNICODETEXT of the open clipboard into `text`; false (and `text` untouched)
+// when there is none.
+bool ReadOpenClipboardText(std::wstring& text) {
+    HANDLE handle = GetClipboardData(CF_UNICODETEXT);
+    if (handle == nullptr) return false;
+    SIZE_T count = GlobalSize(handle) / sizeof(wchar_t);
+    if (count == 0) return false;
+    GlobalLockScope lock(handle);
+    if (lock.Address() == nullptr) return false;
+
+    const wchar_t* units = reinterpret_cast<const wchar_t*>(lock.Address());
+    size_t length = wcsnlen(units, count);
+    if (length == 0) return false;
+    try {
+        std::wstring read(units, length);
+        text = std::move(read);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -298,42 +362,60 @@ bool SaveClipboard(ClipboardSnapshot& snapshot) {
     return true;
 }
 
-void SendCopyKeystroke() {
+void SendCopyKeystroke(CopyKey key, UINT heldKey) {
     // Keys still held from the hotkey would combine with the injected ones: Win turns the
     // copy into Win+Ctrl+C, and Ctrl let go halfway makes the injected C type a "c" over
     // the selection. Wait for them, but never hang on a stuck key.
     DWORD start = GetTickCount();
-    while (AnyModifierDown() && GetTickCount() - start < kModifierReleaseWaitMs) {
+    while ((AnyModifierDown() || KeyHeld(heldKey)) &&
+           GetTickCount() - start < kModifierReleaseWaitMs) {
         Sleep(kModifierPollMs);
     }
 
-    SendKey(VK_CONTROL, 0);
-    SendKey('C', 0);
-    SendKey('C', KEYEVENTF_KEYUP);
-    SendKey(VK_CONTROL, KEYEVENTF_KEYUP);
+    const WORD copyKey = key == CopyKey::kInsert ? static_cast<WORD>(VK_INSERT) : 'C';
+    INPUT control = KeyEvent(VK_CONTROL, 0);
+    SendKeys(&control, 1);
+    Sleep(kKeyGapMs);
+    INPUT down = KeyEvent(copyKey, 0);
+    SendKeys(&down, 1);
+    Sleep(kKeyGapMs);
+    INPUT ups[] = {KeyEvent(copyKey, KEYEVENTF_KEYUP), KeyEvent(VK_CONTROL, KEYEVENTF_KEYUP)};
+    SendKeys(ups, 2);
+}
+
+bool WaitForCopy(DWORD before, std::wstring& text) {
+    // The number changes when the program empties the clipboard, before it has placed its
+    // formats; it holds the clipboard open until it has, so the read waits for the open.
+    // Timed by the clock: a Sleep of a few ms may take a whole scheduler tick.
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (GetClipboardSequenceNumber() != before && OpenClipboard(GetDesktopWindow())) {
+            ReadOpenClipboardText(text);
+            CloseClipboard();
+            return true;
+        }
+        if (GetTickCount() - start >= kCopyWaitMs) return false;
+        Sleep(kCopyPollMs);
+    }
+}
+
+CopyResult CopyThroughClipboard(CopyKey key, std::wstring& text, UINT heldKey) {
+    ClipboardSnapshot snapshot;
+    // Without a snapshot the user's clipboard could not be put back: touch nothing.
+    if (!SaveClipboard(snapshot)) return CopyResult::kNotSaved;
+    const DWORD before = GetClipboardSequenceNumber();
+    SendCopyKeystroke(key, heldKey);
+    // Only what this press's copy put there is the selection. Nothing copied: the text on
+    // the clipboard is the user's, not a selection, and there is nothing to put back.
+    if (!WaitForCopy(before, text)) return CopyResult::kNothingCopied;
+    RestoreClipboard(snapshot);
+    return CopyResult::kCopied;
 }
 
 bool GetClipboardText(std::wstring& text) {
     ClipboardGuard guard;
     if (!guard.Open()) return false;
-
-    HANDLE handle = GetClipboardData(CF_UNICODETEXT);
-    if (handle == nullptr) return false;
-    SIZE_T count = GlobalSize(handle) / sizeof(wchar_t);
-    if (count == 0) return false;
-    GlobalLockScope lock(handle);
-    if (lock.Address() == nullptr) return false;
-
-    const wchar_t* units = reinterpret_cast<const wchar_t*>(lock.Address());
-    size_t length = wcsnlen(units, count);
-    if (length == 0) return false;
-    try {
-        std::wstring read(units, length);
-        text = std::move(read);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
+    return ReadOpenClipboardText(text);
 }
 
 bool RestoreClipboard(ClipboardSnapshot& snapshot) {
@@ -344,8 +426,16 @@ bool RestoreClipboard(ClipboardSnapshot& snapshot) {
     // Nothing is allocated here any more: every entry goes back unless it has nothing to
     // give or the clipboard refuses it.
     bool everyEntry = true;
+    bool anyEntry = false;
     for (ClipboardEntry& entry : snapshot.entries) {
-        if (!PutEntry(entry)) everyEntry = false;
+        if (PutEntry(entry)) {
+            anyEntry = true;
+        } else {
+            everyEntry = false;
+        }
     }
+    // The put-back is the user's old copy, not a new one: history, sync and clipboard
+    // managers are told to leave it out. An empty clipboard needs no such word.
+    if (anyEntry) AddPutBackMarkers(snapshot);
     return everyEntry;
 }

@@ -68,12 +68,37 @@ private:
 constexpr DWORD kClipboardOpenRetryMs = 150;
 constexpr DWORD kClipboardOpenRetryStepMs = 10;
 constexpr DWORD kModifierReleaseWaitMs = 2000;
-// Pause after each injected key event.
-constexpr DWORD kKeystrokePauseMs = 150;
+// Gap between the injected key events, so that a program reading the key state sees CTRL
+// held while the copy key goes down.
+constexpr DWORD kKeyGapMs = 5;
+// How long a press waits for the program to copy, and how often it looks. A program that
+// copies later than this has copied nothing for this press.
+constexpr DWORD kCopyWaitMs = 1500;
+constexpr DWORD kCopyPollMs = 5;
+
+// The copy key sent with CTRL: C, or INSERT where CTRL+C would interrupt (terminals).
+enum class CopyKey { kC, kInsert };
+
+// What a copy through the clipboard came to.
+enum class CopyResult {
+    kNotSaved,       // the clipboard could not be saved whole: nothing was sent
+    kNothingCopied,  // the program did not copy in time: the clipboard was not touched again
+    kCopied,         // the program copied; its text (if any) was read, the clipboard put back
+};
 
 bool SaveClipboard(ClipboardSnapshot& snapshot);
-void SendCopyKeystroke();
+// Waits for the user's modifier keys and `heldKey` (0: none) to be let go, then injects
+// CTRL + the copy key.
+void SendCopyKeystroke(CopyKey key = CopyKey::kC, UINT heldKey = 0);
+// Waits (up to kCopyWaitMs) until the clipboard's sequence number differs from `before`
+// and the clipboard can be opened, then reads its Unicode text into `text` (left alone when
+// there is none). False when nothing changed in time.
+bool WaitForCopy(DWORD before, std::wstring& text);
 bool GetClipboardText(std::wstring& text);
 // Hands every saved entry to the clipboard; what the clipboard took, the snapshot no longer
-// owns.
+// owns. When something came back, the marker formats that keep a put-back out of clipboard
+// history, cloud sync and clipboard managers are added, unless the snapshot holds them.
 bool RestoreClipboard(ClipboardSnapshot& snapshot);
+// The whole capture through the clipboard: save, the copy keystroke, the wait for the copy,
+// the read and the put-back. A press that copied nothing leaves the clipboard as it found it.
+CopyResult CopyThroughClipboard(CopyKey key, std::wstring& text, UINT heldKey = 0);

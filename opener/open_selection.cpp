@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "opener/clipboard.h"
+#include "opener/capture_win.h"
 #include "opener/open_decision.h"
 #include "opener/open_platform_win.h"
 #include "res/resource.h"
@@ -61,17 +61,11 @@ void CSelectionOpener::ReleaseComApartment() {
     if (uninitialize != nullptr) uninitialize();
 }
 
-void CSelectionOpener::Run(const NOTIFYICONDATAW& icon) {
+void CSelectionOpener::Run(const NOTIFYICONDATAW& icon, UINT hotkeyKey) {
     std::wstring text;
-    {
-        ClipboardSnapshot snapshot;
-        // Without a snapshot the user's clipboard could not be put back: touch nothing.
-        if (SaveClipboard(snapshot)) {
-            SendCopyKeystroke();
-            GetClipboardText(text);
-            RestoreClipboard(snapshot);
-        }
-    }  // a large snapshot is released before the shell is asked to do anything
+    // Read directly where the control allows, else through the clipboard; a large snapshot
+    // is released inside, before the shell is asked to do anything.
+    CaptureSelection(text, hotkeyKey);
 
     CWin32OpenPlatform platform(icon.hWnd);  // the main window owns the menu of several paths
     if (!text.empty()) EnsureComApartment();  // a press that copied nothing asks the shell nothing

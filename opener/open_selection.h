@@ -8,8 +8,8 @@
 // set up before the first shell request and released at shutdown.
 class CSelectionOpener {
 public:
-    // One press, start to end.
-    void Run(const NOTIFYICONDATAW& icon);
+    // One press, start to end. A copy keystroke waits for `hotkeyKey` to be let go.
+    void Run(const NOTIFYICONDATAW& icon, UINT hotkeyKey = 0);
     // Balances the COM set-up of the first press; called once, at shutdown.
     void ReleaseComApartment();
 

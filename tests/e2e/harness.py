@@ -6,6 +6,7 @@ Paths come from the environment that CTest sets (tests/e2e/CMakeLists.txt):
                 programs, x86_64 elsewhere (each module says which as it starts)
   E2E_PROBE     e2e_probe.exe (Win32 queries from another process, see probe.cpp)
   E2E_RECORDER  e2e_recorder.exe (stands in for the shell verbs' programs)
+  E2E_SOURCE    e2e_source.exe (a window whose selection is no edit control's)
   E2E_ROOT      Wine root of the module's lane: <build>/e2e-wine-<lane> (display, prefixes,
                 shots); the two lanes run side by side (tests/e2e/CMakeLists.txt)
   SELVANE_SOURCE_DIR
@@ -73,7 +74,15 @@ Desktop (one Xvfb display + one Wine prefix under E2E_ROOT; holds a hidden windo
         reg_exists(key)       all under HKEY_CURRENT_USER, REG_SZ
   reset_settings(first_launch=False, **values)   fresh settings key with these values
   clipboard_set(text, fmt=None, data=None); clipboard_get(fmt=None) -> dict
-  xdotool(*args) -> str; key(*keys); click(x, y, button=1, repeat=1); screenshot(name)
+        with "text", fmt, "formats" (not counting the put-back markers), "markers" (how
+        many of the three it holds) and "seq" (the clipboard's sequence number)
+  open_source(log_path, text, cls=None, selected=True, delay_ms=0) -> (Popen, X window id)
+        starts e2e_source: a window showing `text` as selected (or not), copying it on
+        CTRL+C and CTRL+INSERT (after delay_ms), registered under `cls` when given (a
+        terminal's class), writing the keys it receives to log_path ("key 43+ctrl")
+  watch_injected_keys() -> context manager yielding a list, filled at the end with the
+        "VK up|down" of every key a program injected meanwhile (a low-level hook)
+  xdotool(*args) -> str; key(*keys); click(x, y, button=1, repeat=1); screenshot(name) -> path
   open_in_notepad(path, text=None, wait_s=30) -> (Popen, X window id or None)
         writes `text` to `path` first when given (UTF-8 with a byte order mark, so that
         Notepad reads it as UTF-8 whatever its guess), then shows the file in Notepad
@@ -105,6 +114,7 @@ SOURCE_DIR = os.environ.get("SELVANE_SOURCE_DIR", os.path.dirname(os.path.dirnam
 SELVANE_EXE = os.environ.get("SELVANE_EXE", "")
 PROBE_EXE = os.environ.get("E2E_PROBE", "")
 RECORDER_EXE = os.environ.get("E2E_RECORDER", "")
+SOURCE_EXE = os.environ.get("E2E_SOURCE", "")
 E2E_ROOT = os.environ.get("E2E_ROOT", "")
 
 SETTINGS_KEY = r"Software\Selvane"
@@ -371,6 +381,44 @@ class Desktop:
     def clipboard_get(self, fmt=None):
         rc, lines = self.probe("clip-get", *([fmt] if fmt else []))
         return dict(line.split("=", 1) for line in lines if "=" in line)
+
+    def open_source(self, log_path, text, cls=None, selected=True, delay_ms=0, wait_s=20):
+        if os.path.exists(log_path):
+            os.remove(log_path)
+        title = "e2e source %d" % int(time.time() * 1000)
+        args = [SOURCE_EXE, win_path(log_path), title, text]
+        if cls:
+            args += ["--class", cls]
+        if not selected:
+            args.append("--unselected")
+        if delay_ms:
+            args += ["--delay", delay_ms]
+        process = self.spawn(*args)
+        window = None
+        deadline = time.time() + wait_s
+        while window is None and time.time() < deadline:
+            found = self.xdotool("search", "--onlyvisible", "--name", title).split()
+            window = found[0] if found else None
+            if window is None:
+                time.sleep(0.2)
+        return process, window
+
+    @contextlib.contextmanager
+    def watch_injected_keys(self):
+        watcher = self.spawn(PROBE_EXE, "watch-keys", stdin=subprocess.PIPE,
+                             stdout=subprocess.PIPE)
+        seen = []
+        try:
+            if watcher.stdout.readline().decode().strip() != "ready":
+                raise AssertionError("could not watch the keys")
+            yield seen
+        finally:
+            watcher.stdin.close()
+            out = watcher.stdout.read().decode("utf-8", "replace")
+            watcher.wait(timeout=20)
+            watcher.stdout.close()
+            seen += [line.strip()[len("injected "):] for line in out.splitlines()
+                     if line.startswith("injected ")]
 
     # X input and screenshots ---------------------------------------------------------------
     def xdotool(self, *args):

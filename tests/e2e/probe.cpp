@@ -24,7 +24,14 @@
 //   gui-resources PID                 prints "gdi=N user=N"
 //   hold-window CLASS TITLE           a hidden top-level window of a class registered under
 //                                     CLASS, until stdin closes; prints "ready"
+//   watch-keys                        until stdin closes, notes the keys that programs inject
+//                                     (SendInput), seen through a low-level keyboard hook;
+//                                     prints "ready", then at the end "injected VK up|down"
+//                                     per event
 // A CLASS or TITLE of "-" matches any; MSG is a number or "reg:NAME" for a registered one.
+// clip-get also prints "seq=N" (the clipboard's sequence number) and "markers=N" (how many of
+// the three formats that keep a put-back out of clipboard history it holds); "formats=N"
+// counts the others.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -463,8 +470,17 @@ int ClipGet(const wchar_t* format) {
             Print(std::wstring(format) + L"=<none>");
         }
     }
+    int markers = 0;
+    for (const wchar_t* name : {L"ExcludeClipboardContentFromMonitorProcessing",
+                                L"CanIncludeInClipboardHistory", L"CanUploadToCloudClipboard"}) {
+        if (IsClipboardFormatAvailable(RegisterClipboardFormatW(name))) ++markers;
+    }
     wchar_t line[32];
-    std::swprintf(line, 32, L"formats=%d", CountClipboardFormats());
+    std::swprintf(line, 32, L"formats=%d", CountClipboardFormats() - markers);
+    Print(line);
+    std::swprintf(line, 32, L"markers=%d", markers);
+    Print(line);
+    std::swprintf(line, 32, L"seq=%lu", GetClipboardSequenceNumber());
     Print(line);
     CloseClipboard();
     return 0;
@@ -517,6 +533,43 @@ int HoldWindow(const wchar_t* cls, const wchar_t* title) {
     return 0;
 }
 
+std::vector<std::wstring> g_injected;
+
+LRESULT CALLBACK NoteInjected(int code, WPARAM wParam, LPARAM lParam) {
+    const KBDLLHOOKSTRUCT* key = reinterpret_cast<KBDLLHOOKSTRUCT*>(lParam);
+    if (code == HC_ACTION && (key->flags & LLKHF_INJECTED)) {
+        wchar_t line[48];
+        std::swprintf(line, 48, L"injected %02lX %ls", key->vkCode,
+                      (key->flags & LLKHF_UP) ? L"up" : L"down");
+        g_injected.push_back(line);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+DWORD WINAPI QuitWhenStdinCloses(void* thread) {
+    char byte;
+    DWORD read = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &byte, 1, &read, nullptr) && read != 0) {
+    }
+    PostThreadMessageW(static_cast<DWORD>(reinterpret_cast<UINT_PTR>(thread)), WM_QUIT, 0, 0);
+    return 0;
+}
+
+int WatchKeys() {
+    HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, NoteInjected, GetModuleHandleW(nullptr), 0);
+    if (hook == nullptr) return 1;
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // this thread's queue exists from here
+    void* self = reinterpret_cast<void*>(static_cast<UINT_PTR>(GetCurrentThreadId()));
+    HANDLE waiter = CreateThread(nullptr, 0, QuitWhenStdinCloses, self, 0, nullptr);
+    Print(L"ready");
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+    UnhookWindowsHookEx(hook);
+    if (waiter) CloseHandle(waiter);
+    for (const std::wstring& line : g_injected) Print(line);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -559,6 +612,7 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"clip-get") return ClipGet(n >= 1 ? a[0] : nullptr);
     if (command == L"clip-bridge" && n >= 1) return ClipBridge(static_cast<DWORD>(Number(a[0])));
     if (command == L"hold-window" && n >= 2) return HoldWindow(a[0], a[1]);
+    if (command == L"watch-keys") return WatchKeys();
     if (command == L"gui-resources" && n >= 1)
         return GuiResources(static_cast<DWORD>(Number(a[0])));
     return 2;

@@ -1,6 +1,10 @@
 """The hotkey command as a user meets it: text selected in Wine's Notepad, CTRL+WIN+O
 pressed as real X key events, and the shell's verbs redirected to a recorder so that each
-test sees which verb opened which target. The clipboard must come back exactly as it was.
+test sees which verb opened which target. Notepad's text box is an edit control, so its
+selection is read directly: the clipboard is not touched at all (its sequence number
+included) and no key is injected. A window that is no edit control (e2e_source) is copied
+from through the clipboard: CTRL+C, or CTRL+INSERT in a terminal; the clipboard comes back
+as it was, plus the three formats that keep the put-back out of clipboard history.
 
 Wine's IsValidURL accepts any text, so the cases that rest on Windows' URL rules (a bare
 host name opened with "http://" in front) are covered by the portable tests instead."""
@@ -14,6 +18,10 @@ import time
 import unittest
 
 from harness import E2E_ROOT, RECORDER_EXE, WM_CLOSE, SelvaneTestCase, win_path
+
+TERMINAL_CLASSES = ("ConsoleWindowClass", "CASCADIA_HOSTING_WINDOW_CLASS", "mintty",
+                    "VirtualConsoleClass")
+KEY_C, KEY_INSERT = "43", "2D"
 
 OPENING_SELECTION = "Opening selection"
 OPENING_WEBPAGE = "Opening Webpage"
@@ -63,6 +71,7 @@ class OpenSelection(SelvaneTestCase):
     def setUp(self):
         super().setUp()
         self.notepads = []
+        self.sources = []
         if os.path.exists(self.log):
             os.remove(self.log)
         # Wine's clipboard manager holds the clipboard for a moment after each change.
@@ -79,6 +88,7 @@ class OpenSelection(SelvaneTestCase):
 
     def tearDown(self):
         self.close_notepads()
+        self.close_sources()
         super().tearDown()
 
     # Steps ---------------------------------------------------------------------------------
@@ -109,10 +119,45 @@ class OpenSelection(SelvaneTestCase):
         self.assertEqual(self.desk.balloons(wait_ms=BALLOON_WAIT_MS), [])
 
     def assert_clipboard_restored(self, selection):
+        """Untouched: the same contents and the same sequence number."""
         after = self.desk.clipboard_get(PRIVATE_FORMAT)
         self.assertEqual(after, self.clipboard_before)
         self.assertEqual(after.get(PRIVATE_FORMAT), PRIVATE_DATA)
         self.assertNotEqual(after.get("text"), selection)
+
+    def assert_clipboard_put_back(self):
+        """Copied from and put back: the same contents, plus the three markers."""
+        after = self.desk.clipboard_get(PRIVATE_FORMAT)
+        self.assertNotEqual(after.pop("seq"), self.clipboard_before["seq"])
+        self.assertEqual(after.pop("markers"), "3")
+        before = dict(self.clipboard_before)
+        del before["seq"], before["markers"]
+        self.assertEqual(after, before)
+
+    def press_hotkey_in_source(self, text, **options):
+        """Shows `text` in e2e_source, focuses it and presses CTRL+WIN+O; returns its key log."""
+        log = os.path.join(self.fixture, "source%d.log" % len(self.sources))
+        process, window = self.desk.open_source(log, text, **options)
+        self.sources.append(process)
+        self.assertIsNotNone(window, "e2e_source did not show")
+        self.desk.xdotool("windowfocus", "--sync", window)
+        self.desk.key("ctrl+super+o")
+        return log
+
+    def source_keys(self, log, wait_for=None):
+        """The keys e2e_source received ("43+ctrl"), waiting for `wait_for` to be among them."""
+        def keys():
+            with open(log) as f:
+                return [line.split()[1] for line in f if line.startswith("key ")]
+        self.desk.wait_until(lambda: wait_for is None or wait_for in keys(), 10)
+        return keys()
+
+    def close_sources(self):
+        for source in self.sources:
+            if source.poll() is None:
+                source.kill()
+            source.wait(timeout=10)
+        self.sources = []
 
     def press_in_turn(self, cases):
         """Presses the hotkey on each (selection, expected recorded line) in turn; after each
@@ -142,10 +187,45 @@ class OpenSelection(SelvaneTestCase):
     def test_folder_is_explored_with_a_balloon(self):
         self.start()
         selection = win_path(self.folder)
-        self.press_hotkey_on(selection)
-        self.assert_opened('explore "%s"' % selection)
+        with self.desk.watch_injected_keys() as keys:
+            self.press_hotkey_on(selection)
+            self.assert_opened('explore "%s"' % selection)
+        self.assertEqual(keys, [], "Notepad's selection is read without a key")
         self.assert_clipboard_restored(selection)
         self.assert_balloon(OPENING_SELECTION)
+
+    def test_a_window_that_is_no_edit_control_is_copied_from(self):
+        self.start()
+        folder, notes = win_path(self.folder), win_path(self.file)
+        with self.subTest("CTRL+C"), self.desk.watch_injected_keys() as injected:
+            log = self.press_hotkey_in_source(folder)
+            self.assert_opened('explore "%s"' % folder)
+        keys = self.source_keys(log, KEY_C + "+ctrl")
+        self.assertIn(KEY_C + "+ctrl", keys)
+        self.assertFalse([k for k in keys if k.startswith(KEY_INSERT)], keys)
+        self.assertIn("43 down", injected)
+        self.assert_clipboard_put_back()
+        self.assert_balloon(OPENING_SELECTION)
+        self.close_sources()
+        with self.subTest("a program that copies 800 ms after the key"):
+            log = self.press_hotkey_in_source(notes, delay_ms=800)
+            lines = self.desk.recorded(self.log, 2, 15)
+            self.assertEqual(lines[1:], ['open "%s"' % notes])
+            self.assert_clipboard_put_back()
+
+    def test_terminals_get_ctrl_insert_and_never_ctrl_c(self):
+        self.start()
+        folder = win_path(self.folder)
+        for count, cls in enumerate(TERMINAL_CLASSES, 1):
+            with self.subTest(cls):
+                log = self.press_hotkey_in_source(folder, cls=cls)
+                lines = self.desk.recorded(self.log, count, 15)
+                self.assertEqual(lines[count - 1:], ['explore "%s"' % folder])
+                keys = self.source_keys(log, KEY_INSERT + "+ctrl")
+                self.assertIn(KEY_INSERT + "+ctrl", keys)
+                self.assertFalse([k for k in keys if k.startswith(KEY_C)], keys)
+                self.assert_clipboard_put_back()
+                self.close_sources()
 
     def test_a_held_hotkey_runs_once_and_every_new_press_runs(self):
         # While keys are held the X server repeats them (here after ~0.7 s, every 40 ms),
@@ -188,16 +268,24 @@ class OpenSelection(SelvaneTestCase):
         self.assert_clipboard_restored(selection)
         self.assert_balloon(OPENING_WEBPAGE)
 
-    def test_without_a_selection_the_clipboards_text_is_opened(self):
-        # Notepad copies nothing when nothing is selected, so the text read is the one
-        # the clipboard already held; it is opened, and the clipboard is put back.
+    def test_nothing_selected_opens_nothing_and_leaves_the_clipboard_alone(self):
+        # The clipboard holds a folder; before, a press that copied nothing opened it.
         folder = win_path(self.folder)
         self.desk.clipboard_set(folder, PRIVATE_FORMAT, PRIVATE_DATA)
         self.clipboard_before = self.desk.clipboard_get(PRIVATE_FORMAT)
         self.start()
-        self.press_hotkey_on("some text, nothing selected", select=False)
-        self.assert_opened('explore "%s"' % folder)
+        with self.subTest("Notepad, read directly"), self.desk.watch_injected_keys() as keys:
+            self.press_hotkey_on("some text, nothing selected", select=False)
+            self.assert_nothing_opened()
+        self.assertEqual(keys, [])
         self.assertEqual(self.desk.clipboard_get(PRIVATE_FORMAT), self.clipboard_before)
+        self.close_notepads()
+        with self.subTest("a window that copies nothing"):
+            log = self.press_hotkey_in_source("C:\\not selected", selected=False)
+            self.assertIn(KEY_C + "+ctrl", self.source_keys(log, KEY_C + "+ctrl"))
+            self.assert_nothing_opened()
+            self.assertEqual(self.desk.clipboard_get(PRIVATE_FORMAT), self.clipboard_before)
+        self.assert_no_balloon()
 
     def test_path_on_a_missing_drive_opens_nothing(self):
         self.start()

@@ -2,10 +2,11 @@
 menu, the hotkey registration, messages that must change nothing, balloons, the shell's
 restart and the way out."""
 
+import os
 import unittest
 
-from harness import (CMD_ABOUT, CMD_EXIT, CMD_QUIT, SELVANE_EXE, SETTINGS_KEY, WM_COMMAND,
-                     WM_HOTKEY, SelvaneTestCase, win_path)
+from harness import (CMD_ABOUT, CMD_EXIT, CMD_QUIT, E2E_ROOT, SELVANE_EXE, SETTINGS_KEY,
+                     WM_COMMAND, WM_HOTKEY, SelvaneTestCase, win_path)
 
 SECOND_COPY_TEXT = "Another instance of the application is running."
 
@@ -186,8 +187,12 @@ class Balloons(SelvaneTestCase):
     NOT_FOUND = "Could not find this location"
 
     def press_hotkey_on_missing_location(self):
-        # Nothing answers the copy keystroke here, so the clipboard's text is the selection.
-        self.desk.clipboard_set(r"Q:\no\such\place")
+        # A window in front holds the missing place as its selection and copies it.
+        log = os.path.join(E2E_ROOT, "balloon-source.log")
+        source, window = self.desk.open_source(log, r"Q:\no\such\place")
+        self.addCleanup(lambda: (source.kill(), source.wait(timeout=10)))
+        self.assertIsNotNone(window, "e2e_source did not show")
+        self.desk.xdotool("windowfocus", "--sync", window)
         self.assertEqual(self.desk.send(WM_HOTKEY, 0, 0x4F000A), 0)
 
     def test_balloon_appears_on_the_icon(self):

@@ -1,4 +1,5 @@
 #include "opener/clipboard.h"
+#include "tests/win32/test_source.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -310,6 +311,46 @@ bool Contains(const std::vector<UINT>& formats, UINT format) {
     return false;
 }
 
+const wchar_t* const kMarkers[] = {L"ExcludeClipboardContentFromMonitorProcessing",
+                                   L"CanIncludeInClipboardHistory",
+                                   L"CanUploadToCloudClipboard"};
+
+bool IsMarker(UINT format) {
+    for (const wchar_t* name : kMarkers) {
+        if (RegisterClipboardFormatW(name) == format) return true;
+    }
+    return false;
+}
+
+// `after` is `before`, every format in its order with its content, plus exactly the three
+// put-back markers (a DWORD 0 each) that `before` did not hold.
+void ExpectSameWithMarkers(const std::vector<Held>& before, const std::vector<Held>& after,
+                           const char* what) {
+    std::vector<Held> rest;
+    std::vector<UINT> added;
+    for (const Held& h : after) {
+        bool wasThere = false;
+        for (const Held& b : before) wasThere = wasThere || b.format == h.format;
+        if (IsMarker(h.format) && !wasThere) {
+            added.push_back(h.format);
+            EXPECT_EQ(h.content, Bytes(4, 0)) << what << ": marker " << h.format;
+        } else {
+            rest.push_back(h);
+        }
+    }
+    EXPECT_EQ(Describe(rest), Describe(before)) << what;
+    for (size_t i = 0; i < before.size() && i < rest.size(); ++i) {
+        EXPECT_TRUE(before[i] == rest[i]) << what << ": format " << before[i].format << " differs";
+    }
+    size_t expected = 0;
+    for (const wchar_t* name : kMarkers) {
+        bool held = false;
+        for (const Held& b : before) held = held || b.format == RegisterClipboardFormatW(name);
+        if (!held) ++expected;
+    }
+    EXPECT_EQ(added.size(), before.empty() ? 0u : expected) << what;
+}
+
 // Saves, lets a copied selection replace everything, restores, and checks that every
 // format came back in its order with its content. The snapshot is gone before the check:
 // what the restore handed over belongs to the clipboard alone.
@@ -321,11 +362,7 @@ void ExpectCaptureKeepsTheClipboard(const char* what) {
         SetUnicodeText(L"the copied selection");
         ASSERT_TRUE(RestoreClipboard(snapshot)) << what;
     }
-    std::vector<Held> after = ClipboardContents();
-    EXPECT_EQ(Describe(after), Describe(before)) << what;
-    for (size_t i = 0; i < before.size() && i < after.size(); ++i) {
-        EXPECT_TRUE(before[i] == after[i]) << what << ": format " << before[i].format << " differs";
-    }
+    ExpectSameWithMarkers(before, ClipboardContents(), what);
     // Emptying frees what was handed over once, and nothing of it twice.
     EmptyTheClipboard();
     EXPECT_TRUE(Formats().empty()) << what;
@@ -375,6 +412,20 @@ TEST(ClipboardSnapshot, PlacedDibV5WithAlphaBesideADibComesBackAsItWas) {
     for (const Held& h : held) placedV5 = placedV5 || (h.format == CF_DIBV5 && h.content == dibV5);
     ASSERT_TRUE(placedV5) << Describe(held);
     ExpectCaptureKeepsTheClipboard("DIB and DIBV5");
+}
+
+// A program's own word for history and cloud sync is kept, and not said twice.
+TEST(ClipboardSnapshot, MarkersTheClipboardHeldComeBackAsTheyWere) {
+    {
+        OpenedClipboard clipboard;
+        ASSERT_TRUE(clipboard.IsOpen());
+        EmptyClipboard();
+        const DWORD one = 1;
+        SetClipboardData(CF_UNICODETEXT, BlockOf(std::wstring(L"with a marker")));
+        SetClipboardData(RegisterClipboardFormatW(L"CanIncludeInClipboardHistory"),
+                         BlockOf(&one, sizeof(one)));
+    }
+    ExpectCaptureKeepsTheClipboard("one marker held");
 }
 
 TEST(ClipboardSnapshot, EmptyClipboardStaysEmpty) {
@@ -615,96 +666,72 @@ private:
     bool m_down = false;
 };
 
-// A focused window with a selected text in an edit control, run by its own thread as
-// another application's window would be. It notes when the C key reached it.
-class EditWindow {
-public:
-    explicit EditWindow(const std::wstring& text) : m_text(text) {
-        m_ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        m_thread = std::thread([this] { Run(); });
-        WaitForSingleObject(m_ready, 10000);
-    }
-    ~EditWindow() {
-        if (m_top) PostMessageW(m_top, WM_CLOSE, 0, 0);
-        m_thread.join();
-        CloseHandle(m_ready);
-    }
-    bool IsForeground() const {
-        for (int i = 0; i < 200; ++i) {
-            if (GetForegroundWindow() == m_top) return true;
-            Sleep(10);
-        }
-        return false;
-    }
-    DWORD CKeyTick() const { return m_cKeyTick; }
-    bool WinDownAtC() const { return m_winDownAtC; }
-    void SelectAll() const { SendMessageW(m_edit, EM_SETSEL, 0, -1); }
-
-private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_DESTROY) PostQuitMessage(0);
-        if (message == WM_SETFOCUS) {
-            SetFocus(GetWindow(hwnd, GW_CHILD));
-            return 0;
-        }
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    void Run() {
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = Proc;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"SelvaneTestEditHost";
-        RegisterClassW(&windowClass);
-        m_top = CreateWindowW(L"SelvaneTestEditHost", L"editor", WS_OVERLAPPEDWINDOW, 50, 50, 400,
-                              100, nullptr, nullptr, windowClass.hInstance, nullptr);
-        m_edit = CreateWindowW(L"EDIT", m_text.c_str(), WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 5,
-                               5, 380, 30, m_top, nullptr, windowClass.hInstance, nullptr);
-        ShowWindow(m_top, SW_SHOW);
-        SetForegroundWindow(m_top);
-        SetFocus(m_edit);
-        SendMessageW(m_edit, EM_SETSEL, 0, -1);
-        SetEvent(m_ready);
-        MSG msg;
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            if (msg.message == WM_KEYDOWN && msg.wParam == 'C') {
-                m_cKeyTick = GetTickCount();
-                m_winDownAtC = (GetKeyState(VK_LWIN) & 0x8000) != 0;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-
-    std::wstring m_text;
-    HANDLE m_ready = nullptr;
-    std::thread m_thread;
-    HWND m_top = nullptr;
-    HWND m_edit = nullptr;
-    std::atomic<DWORD> m_cKeyTick{0};
-    std::atomic<bool> m_winDownAtC{false};
-};
-
 const wchar_t kSelection[] = L"C:\\Selvane test\\selected path";
 
-TEST(CopyKeystroke, CopiesTheFocusedSelection) {
-    EditWindow editor(kSelection);
-    ASSERT_TRUE(editor.IsForeground());
-    SetUnicodeText(L"old clipboard text");
-
-    DWORD start = GetTickCount();
-    SendCopyKeystroke();
-    DWORD elapsed = GetTickCount() - start;
-    EXPECT_GE(elapsed, 4 * kKeystrokePauseMs - 20);
-    EXPECT_LT(elapsed, 4 * kKeystrokePauseMs + 500);  // nothing held: no wait
-    std::wstring text;
-    EXPECT_TRUE(GetClipboardText(text));
-    EXPECT_EQ(text, kSelection);
+CTestSource::Options EditSource() {
+    CTestSource::Options options;
+    options.control = CTestSource::Control::kEdit;
+    options.text = kSelection;
+    return options;
 }
 
-TEST(CopyKeystroke, WaitsForHeldModifiersThenCopies) {
-    EditWindow editor(kSelection);
-    ASSERT_TRUE(editor.IsForeground());
-    for (WORD key : {static_cast<WORD>(VK_LWIN), static_cast<WORD>(VK_RCONTROL)}) {
+// The copy through the clipboard against a program that copies at once, late, or not at
+// all, with either copy key: only what this press's copy put there is read; a press that
+// copied nothing leaves the clipboard as it was, sequence number included.
+TEST(CopyThroughClipboard, ReadsOnlyWhatThisPressCopied) {
+    struct Case {
+        const char* what;
+        CTestSource::Control control;
+        bool selected;
+        DWORD delayMs;
+        CopyKey key;
+        CopyResult result;
+    };
+    const Case cases[] = {
+        {"edit control, CTRL+C", CTestSource::Control::kEdit, true, 0, CopyKey::kC,
+         CopyResult::kCopied},
+        {"edit control, nothing selected", CTestSource::Control::kEdit, false, 0, CopyKey::kC,
+         CopyResult::kNothingCopied},
+        {"window, CTRL+C", CTestSource::Control::kNone, true, 0, CopyKey::kC,
+         CopyResult::kCopied},
+        {"window, CTRL+INSERT", CTestSource::Control::kNone, true, 0, CopyKey::kInsert,
+         CopyResult::kCopied},
+        {"window copying after 800 ms", CTestSource::Control::kNone, true, 800, CopyKey::kC,
+         CopyResult::kCopied},
+        {"window, nothing selected", CTestSource::Control::kNone, false, 0, CopyKey::kC,
+         CopyResult::kNothingCopied},
+    };
+    for (const Case& c : cases) {
+        CTestSource::Options options;
+        options.control = c.control;
+        options.text = kSelection;
+        options.selected = c.selected;
+        options.copyDelayMs = c.delayMs;
+        CTestSource source(options);
+        ASSERT_TRUE(source.IsForeground()) << c.what;
+        SetUnicodeText(L"C:\\old clipboard text");
+        const std::vector<Held> before = ClipboardContents();
+        const DWORD sequence = GetClipboardSequenceNumber();
+
+        std::wstring text;
+        EXPECT_EQ(CopyThroughClipboard(c.key, text, 0), c.result) << c.what;
+        const WPARAM other = c.key == CopyKey::kC ? VK_INSERT : 'C';
+        EXPECT_FALSE(source.Received(other)) << c.what;
+        if (c.result == CopyResult::kCopied) {
+            EXPECT_EQ(text, kSelection) << c.what;
+            ExpectSameWithMarkers(before, ClipboardContents(), c.what);
+        } else {
+            EXPECT_EQ(text, L"") << c.what;
+            EXPECT_EQ(GetClipboardSequenceNumber(), sequence) << c.what;
+        }
+    }
+}
+
+TEST(CopyKeystroke, WaitsForHeldModifiersAndTheHotkeysKeyThenCopies) {
+    CTestSource source(EditSource());
+    ASSERT_TRUE(source.IsForeground());
+    for (WORD key : {static_cast<WORD>(VK_LWIN), static_cast<WORD>(VK_RCONTROL),
+                     static_cast<WORD>(VK_F9)}) {
         SetUnicodeText(L"old clipboard text");
         HeldKey held(key);
         std::atomic<DWORD> releasedAt{0};
@@ -713,27 +740,24 @@ TEST(CopyKeystroke, WaitsForHeldModifiersThenCopies) {
             releasedAt = GetTickCount();
             held.Release();
         });
-        SendCopyKeystroke();
-        user.join();
-        EXPECT_NE(editor.CKeyTick(), 0u) << key;
-        EXPECT_GE(static_cast<LONG>(editor.CKeyTick() - releasedAt), 0) << key;
-        EXPECT_FALSE(editor.WinDownAtC()) << key;
         std::wstring text;
-        EXPECT_TRUE(GetClipboardText(text)) << key;
+        EXPECT_EQ(CopyThroughClipboard(CopyKey::kC, text, VK_F9), CopyResult::kCopied) << key;
+        user.join();
+        EXPECT_NE(source.CKeyTick(), 0u) << key;
+        EXPECT_GE(static_cast<LONG>(source.CKeyTick() - releasedAt), 0) << key;
+        EXPECT_FALSE(source.WinDownAtC()) << key;
         EXPECT_EQ(text, kSelection) << key;
-        editor.SelectAll();
+        source.Select(0, -1);
     }
 }
 
-TEST(CopyKeystroke, GivesUpWaitingForAStuckKey) {
-    EditWindow editor(kSelection);
-    ASSERT_TRUE(editor.IsForeground());
+TEST(CopyKeystroke, GoesOutDespiteAStuckKey) {
+    CTestSource source(EditSource());
+    ASSERT_TRUE(source.IsForeground());
     HeldKey held(VK_LSHIFT);
-    DWORD start = GetTickCount();
-    SendCopyKeystroke();
-    DWORD elapsed = GetTickCount() - start;
-    EXPECT_GE(elapsed, kModifierReleaseWaitMs + 4 * kKeystrokePauseMs - 20);
-    EXPECT_LT(elapsed, kModifierReleaseWaitMs + 4 * kKeystrokePauseMs + 1000);
+    SendCopyKeystroke(CopyKey::kC, 0);
+    held.Release();
+    EXPECT_TRUE(source.Received('C'));
 }
 
 // GDI objects of the process: GetGuiResources where the system counts them; Wine's is a
@@ -748,20 +772,16 @@ DWORD GdiObjects() {
     return count;
 }
 
-TEST(CopyKeystroke, HundredCapturesLeaveObjectCountsAlone) {
-    EditWindow editor(kSelection);
+TEST(CopyThroughClipboard, HundredCapturesLeaveObjectCountsAlone) {
+    CTestSource editor(EditSource());
     ASSERT_TRUE(editor.IsForeground());
     FillWithEveryKind();
     std::vector<Held> before = ClipboardContents();
     // One capture first: system caches (DCs, fonts, the clipboard's own) settle.
     auto capture = [] {
-        ClipboardSnapshot snapshot;
-        bool saved = SaveClipboard(snapshot);
-        SendCopyKeystroke();
         std::wstring text;
-        bool read = GetClipboardText(text);
-        bool restored = RestoreClipboard(snapshot);
-        return saved && read && restored && text == kSelection;
+        return CopyThroughClipboard(CopyKey::kC, text, 0) == CopyResult::kCopied &&
+               text == kSelection;
     };
     ASSERT_TRUE(capture());
     DWORD gdi = GdiObjects();
@@ -770,12 +790,12 @@ TEST(CopyKeystroke, HundredCapturesLeaveObjectCountsAlone) {
     int good = 0;
     for (int i = 0; i < 100; ++i) {
         if (capture()) ++good;
-        editor.SelectAll();
+        editor.Select(0, -1);
     }
     EXPECT_EQ(good, 100);
     EXPECT_EQ(GdiObjects(), gdi);
     EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user);
-    EXPECT_TRUE(ClipboardContents() == before);
+    ExpectSameWithMarkers(before, ClipboardContents(), "after a hundred captures");
 }
 
 }  // namespace
