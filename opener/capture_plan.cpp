@@ -1,19 +1,11 @@
 #include "opener/capture_plan.h"
 
+#include "opener/text_chars.h"
+
 namespace {
 
-wchar_t LowerAscii(wchar_t c) {
-    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
 bool SameClass(const std::wstring& windowClass, const wchar_t* name) {
-    std::size_t i = 0;
-    for (; name[i] != L'\0'; ++i) {
-        if (i >= windowClass.size() || LowerAscii(windowClass[i]) != LowerAscii(name[i])) {
-            return false;
-        }
-    }
-    return i == windowClass.size();
+    return EqualsNoCase(windowClass, 0, windowClass.size(), name);
 }
 
 template <std::size_t N>

@@ -5,59 +5,10 @@
 #include <new>
 
 #include "opener/selection_scan.h"
+#include "opener/text_chars.h"
 #include "res/resource.h"
 
 namespace {
-
-bool IsBlank(wchar_t c) {
-    switch (c) {
-        case L' ':
-        case L'\t':
-        case L'\r':
-        case L'\n':
-        case L'\v':
-        case L'\f':
-        case 0x00A0:  // no-break space, as copied from web pages
-        case 0x2028:  // line and paragraph separators
-        case 0x2029:
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool IsSentencePunctuation(wchar_t c) {
-    return c == L'.' || c == L',' || c == L';' || c == L':' || c == L'!' || c == L'?';
-}
-
-bool IsAsciiLetter(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
-}
-
-bool IsDigit(wchar_t c) {
-    return c >= L'0' && c <= L'9';
-}
-
-wchar_t LowerAscii(wchar_t c) {
-    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
-// True when the `length` characters of `text` at `start` equal `word`, letters compared
-// without case (only ASCII words are asked about).
-bool EqualsNoCase(const std::wstring& text, std::size_t start, std::size_t length,
-                  const wchar_t* word) {
-    if (std::char_traits<wchar_t>::length(word) != length || start + length > text.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < length; ++i) {
-        if (LowerAscii(text[start + i]) != LowerAscii(word[i])) return false;
-    }
-    return true;
-}
-
-bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix) {
-    return EqualsNoCase(text, 0, std::char_traits<wchar_t>::length(prefix), prefix);
-}
 
 // The closing half of a pair that may enclose a selection, or 0.
 wchar_t ClosingOf(wchar_t open) {

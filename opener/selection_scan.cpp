@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "opener/text_chars.h"
+
 namespace {
 
 // No path on Windows is longer than MAX_PATH, even with its variables unexpanded or its
@@ -18,30 +20,13 @@ constexpr std::size_t kMostStarts = 256;
 // "%" in a long text cost more.
 constexpr std::size_t kLongestVariableName = 64;
 
-bool IsBlank(wchar_t c) {
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f' ||
-           c == 0x00A0 || c == 0x2028 || c == 0x2029;
-}
-
 bool IsControl(wchar_t c) {
     return c < 0x20 || c == 0x7F || c == 0x2028 || c == 0x2029;
-}
-
-bool IsAsciiLetter(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
-}
-
-bool IsDigit(wchar_t c) {
-    return c >= L'0' && c <= L'9';
 }
 
 // Part of a word: a start of a path or address right after one is no start.
 bool IsWordCharacter(wchar_t c) {
     return IsAsciiLetter(c) || IsDigit(c) || c == L'_' || (c >= 0x80 && !IsBlank(c));
-}
-
-bool IsSentencePunctuation(wchar_t c) {
-    return c == L'.' || c == L',' || c == L';' || c == L':' || c == L'!' || c == L'?';
 }
 
 // Where a shorter stretch of a path may end: before a blank or punctuation.
@@ -81,13 +66,7 @@ bool EndsOffered(wchar_t c) {
 }
 
 bool MatchesNoCase(const std::wstring& text, std::size_t at, const wchar_t* word) {
-    for (std::size_t i = 0; word[i] != L'\0'; ++i) {
-        if (at + i >= text.size()) return false;
-        wchar_t c = text[at + i];
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-        if (c != word[i]) return false;
-    }
-    return true;
+    return EqualsNoCase(text, at, std::char_traits<wchar_t>::length(word), word);
 }
 
 bool Matches(const std::wstring& text, std::size_t at, const wchar_t* word) {

@@ -394,14 +394,7 @@ class Desktop:
         if delay_ms:
             args += ["--delay", delay_ms]
         process = self.spawn(*args)
-        window = None
-        deadline = time.time() + wait_s
-        while window is None and time.time() < deadline:
-            found = self.xdotool("search", "--onlyvisible", "--name", title).split()
-            window = found[0] if found else None
-            if window is None:
-                time.sleep(0.2)
-        return process, window
+        return process, self.x_window_named(title, wait_s)
 
     @contextlib.contextmanager
     def watch_injected_keys(self):
@@ -429,6 +422,15 @@ class Desktop:
     def key(self, *keys):
         self.xdotool("key", "--clearmodifiers", *keys)
 
+    def x_window_named(self, name, wait_s):
+        """The first visible X window whose name matches `name`, waited for; None if none."""
+        deadline = time.time() + wait_s
+        while True:
+            found = self.xdotool("search", "--onlyvisible", "--name", name).split()
+            if found or time.time() >= deadline:
+                return found[0] if found else None
+            time.sleep(0.2)
+
     def open_in_notepad(self, path, text=None, wait_s=30):
         """Starts Notepad on the Linux file `path`; returns (Popen, X window id or None)."""
         if text is not None:
@@ -436,14 +438,7 @@ class Desktop:
                 f.write(text)
         process = self.spawn("notepad", win_path(path))
         name = os.path.basename(path)
-        window = None
-        deadline = time.time() + wait_s
-        while window is None and time.time() < deadline:
-            found = self.xdotool("search", "--onlyvisible", "--name", name).split()
-            window = found[0] if found else None
-            if window is None:
-                time.sleep(0.2)
-        return process, window
+        return process, self.x_window_named(name, wait_s)
 
     def click(self, x, y, button=1, repeat=1):
         # Two clicks 80 ms apart make a double-click (the system's limit is 500 ms).
