@@ -5,7 +5,7 @@
 #include <new>
 
 #include "opener/selection_scan.h"
-#include "opener/text_chars.h"
+#include "base/text_chars.h"
 #include "res/resource.h"
 
 namespace {
