@@ -3,6 +3,8 @@
 // fold away, canonicalisation refuses texts that do not fit MAX_PATH, and a URL needs a
 // scheme (Wine's own IsValidURL accepts anything, so these rules are only checked here).
 
+#include "opener/editors.h"
+#include "opener/file_types.h"
 #include "opener/open_decision.h"
 #include "opener/selection_scan.h"
 
