@@ -14,7 +14,8 @@ set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 if [ $# -eq 0 ]; then
-  set -- app/*.cpp opener/*.cpp options/*.cpp res/*.cpp settings/*.cpp tools/regjump/*.cpp \
+  set -- app/*.cpp capture/*.cpp opener/*.cpp options/*.cpp services/*.cpp res/*.cpp \
+    settings/*.cpp tools/regjump/*.cpp \
     tests/unit/*.cpp tests/win32/*.cpp tests/e2e/*.cpp bench/*.cpp
 fi
 defs=(-DUNICODE -D_UNICODE -DNOMINMAX -D_WIN32_WINNT=0x0601 -DWINVER=0x0601 -D_WIN32_IE=0x0800

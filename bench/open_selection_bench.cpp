@@ -24,7 +24,7 @@
 
 #include "services/balloon.h"
 #include "app/tray_window.h"
-#include "opener/clipboard.h"
+#include "capture/clipboard.h"
 #include "settings/settings.h"
 
 #include "bench/bench_clock.h"

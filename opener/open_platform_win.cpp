@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "opener/selection_forms.h"
 #include "res/trace.h"
 #include "services/registry_tool.h"
 #include "services/system_library.h"

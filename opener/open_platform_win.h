@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "opener/open_decision.h"
+#include "opener/open_platform.h"
 
 class CWin32OpenPlatform : public COpenPlatform {
 public:

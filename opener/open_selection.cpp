@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "opener/capture_win.h"
+#include "capture/capture_win.h"
 #include "opener/open_decision.h"
 #include "opener/open_platform_win.h"
 #include "res/resource.h"

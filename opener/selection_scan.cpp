@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "opener/text_chars.h"
+#include "base/text_chars.h"
 
 namespace {
 

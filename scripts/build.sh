@@ -4,8 +4,15 @@
 #   i686    - the product, Selvane.exe, and its Windows tests (mingw-w64)
 #   x86_64  - the 64-bit build of the same
 #   fuzz    - libFuzzer targets of the portable logic (clang)
+# --only T1,T2 builds just those targets of each configuration instead of all of it.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+targets=()
+if [ "${1:-}" = --only ]; then
+  IFS=, read -ra list <<<"$2"
+  targets=(--target "${list[@]}")
+  shift 2
+fi
 for cfg in "$@"; do
   dir="$top/build/$cfg"
   case $cfg in
@@ -16,5 +23,5 @@ for cfg in "$@"; do
     *) echo "build.sh: unknown configuration $cfg" >&2; exit 2 ;;
   esac
   [ -f "$dir/build.ninja" ] || cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${args[@]}" >/dev/null
-  cmake --build "$dir"
+  cmake --build "$dir" "${targets[@]}"
 done

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # scripts/soak.sh [--load] [PRESSES]: the soak run (not part of scripts/test.sh; about 10
-# minutes for the default 200 presses). Builds the x86_64 program and the e2e helpers, then
-# presses the hotkey PRESSES times on alternating folder / file / web address / not-found
-# selections in Notepad under Wine, checking the clipboard after every press and the
+# minutes for the default 200 presses). Builds the program and the e2e helpers (the i686
+# product where Wine runs 32-bit programs on this machine, else the x86_64 build; it says
+# which), then presses the hotkey PRESSES times on alternating folder / file / web address
+# / not-found selections in Notepad under Wine, checking the clipboard after every press and the
 # program's GDI objects and windows at the end. Exit status 0 when everything held.
 # --load runs the presses under CPU and disk load (stress-ng: two CPU workers and one disk
 # writer, stopped when the presses end and after 20 minutes at most).
@@ -14,9 +15,16 @@ if [ "${1:-}" = --load ]; then
   shift
 fi
 "$top/scripts/install-deps.sh"
-build="$top/build/soak-x64"
+if "$top/scripts/wine32-works.sh"; then
+  arch=i686
+  echo "soak: the i686 build, the product (Wine runs 32-bit programs on this machine)"
+else
+  arch=x86_64
+  echo "soak: the x86_64 build (this machine cannot run 32-bit programs under Wine)"
+fi
+build="$top/build/soak-$arch"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64-mingw.cmake" >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-$arch-mingw.cmake" >/dev/null
 cmake --build "$build" --target Selvane e2e_probe e2e_recorder bench_ctl >/dev/null
 export SELVANE_EXE="$build/bin/Selvane.exe" E2E_PROBE="$build/tests/e2e/e2e_probe.exe"
 export E2E_RECORDER="$build/tests/e2e/e2e_recorder.exe" SELVANE_SOURCE_DIR="$top"

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "opener/editors.h"
+#include "opener/file_types.h"
 #include "opener/open_decision.h"
 #include "opener/selection_scan.h"
 

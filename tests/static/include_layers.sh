@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Every #include "room/..." of the product points to its own room or one below it:
-# app on top, then opener and options (side by side, neither includes the other), then
-# services, then settings and res. Prints each include that points up or across; exits 1
-# if there is one.
+# app on top; then opener and options (side by side, neither includes the other); capture;
+# services; settings; res; base at the bottom. Prints each include that points up or
+# across; exits 1 if there is one.
 set -u
 top=${1:-$(cd "$(dirname "$0")/../.." && pwd)}
 cd "$top" || exit 2
-declare -A level=([app]=4 [opener]=3 [options]=3 [services]=2 [settings]=1 [res]=0)
+declare -A level=([app]=6 [opener]=5 [options]=5 [capture]=4 [services]=3 [settings]=2 [res]=1
+                  [base]=0)
 bad=0 seen=0
 for room in "${!level[@]}"; do
   for file in "$room"/*.cpp "$room"/*.h; do

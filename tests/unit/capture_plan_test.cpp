@@ -1,7 +1,7 @@
 // The choice of how a press reads the selection, against a fake system that reports the
 // foreground window, the focused control and the integrity levels.
 
-#include "opener/capture_plan.h"
+#include "capture/capture_plan.h"
 
 #include <gtest/gtest.h>
 

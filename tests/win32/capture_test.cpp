@@ -2,14 +2,14 @@
 // read of edit and rich edit controls (and what it falls back to), the facts the choice
 // rests on, and the whole capture with the way it took.
 
-#include "opener/capture_win.h"
+#include "capture/capture_win.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
-#include "opener/clipboard.h"
+#include "capture/clipboard.h"
 #include "tests/win32/test_source.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "opener/clipboard.h"
+#include "capture/clipboard.h"
 #include "tests/win32/test_source.h"
 
 #include <gtest/gtest.h>

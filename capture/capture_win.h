@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "opener/capture_plan.h"
+#include "capture/capture_plan.h"
 
 // The foreground window, the focused control of its thread and the integrity levels, as
 // the system reports them when the object is made.

@@ -1,10 +1,10 @@
-#include "opener/capture_win.h"
+#include "capture/capture_win.h"
 
 #include <cstdint>
 #include <new>
 #include <vector>
 
-#include "opener/clipboard.h"
+#include "capture/clipboard.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "opener/capture_plan.h"
+#include "capture/capture_plan.h"
 
-#include "opener/text_chars.h"
+#include "base/text_chars.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "opener/clipboard.h"
+#include "capture/clipboard.h"
 
 #include <cstddef>
 #include <cstring>

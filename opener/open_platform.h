@@ -1,0 +1,65 @@
+#pragma once
+
+// The system operations that the decision of what a selection names uses, free of
+// <windows.h> so that the decision is tested natively with a fake of them. The Win32
+// implementation lives in open_platform_win.cpp.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Size, in characters with the NUL, of the buffer the canonical path is written into
+// (MAX_PATH).
+constexpr std::size_t kPathBufferSize = 260;
+
+// The longest path Windows takes (a "\\?\" path), in characters without the NUL. A longer
+// text names nothing on disk.
+constexpr std::size_t kLongestPath = 32767;
+
+// All 32 bits set: the name resolves to nothing.
+constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+constexpr std::uint32_t kFileAttributeDirectory = 0x10u;
+
+// The system operations the decision uses. Every text argument is NUL-terminated.
+class COpenPlatform {
+public:
+    virtual ~COpenPlatform() = default;
+
+    // PathCanonicalizeW: writes the canonical form of `path` into `buffer`, which holds
+    // kPathBufferSize characters. False when it cannot (too long, for instance).
+    virtual bool Canonicalize(wchar_t* buffer, const wchar_t* path) = 0;
+    // GetFileAttributesW: kInvalidFileAttributes when the name resolves to nothing.
+    virtual std::uint32_t FileAttributes(const wchar_t* path) = 0;
+    // IsValidURL: true only for S_OK.
+    virtual bool IsValidUrl(const wchar_t* text) = 0;
+    // ShellExecuteW with no owner, no parameters, no directory and SW_SHOW. True when the
+    // shell took the request.
+    virtual bool RunShellVerb(const wchar_t* verb, const wchar_t* target) = 0;
+    // ExpandEnvironmentStringsW: `expanded` receives `text` with every %NAME% of a defined
+    // variable replaced (undefined ones stay as written). False when it cannot.
+    virtual bool ExpandVariables(const wchar_t* text, std::wstring& expanded) = 0;
+    // PathCreateFromUrlW: the path that the file URL `url` names. False when it is none.
+    virtual bool PathFromFileUrl(const wchar_t* url, std::wstring& path) = 0;
+    // Starts util\regjump.exe beside the program on `key`, as the About page does. True
+    // when the tool started.
+    virtual bool OpenRegistryKey(const wchar_t* key) = 0;
+    // AssocQueryStringW(ASSOCSTR_EXECUTABLE) for the "open" verb of the file type `type`
+    // (".cpp"): the program that opens such files, as registered. False when there is none.
+    virtual bool ProgramForType(const wchar_t* type, std::wstring& program) = 0;
+    // CreateProcessW of `program` (a full path; no shell, no search) with `commandLine`,
+    // which starts with the program's quoted path. True when the program started.
+    virtual bool StartProgram(const wchar_t* program, const wchar_t* commandLine) = 0;
+    // AssocIsDangerous: true when the system counts the file type `type` (".exe") as
+    // unsafe to open.
+    virtual bool IsDangerousType(const wchar_t* type) = 0;
+    // Shows the folder that holds the file `path` in Explorer with the file selected,
+    // without opening the file. True when shown.
+    virtual bool ShowInFolder(const wchar_t* path) = 0;
+    // Traces that a run ended because memory ran out.
+    virtual void TraceOutOfMemory() = 0;
+    // Shows `items` as a popup menu at the mouse position, the first one selected. True
+    // with `chosen` set to the index of the item picked; false when the menu was closed
+    // without a choice.
+    virtual bool ChooseCandidate(const std::vector<std::wstring>& items, std::size_t& chosen) = 0;
+};
