@@ -137,6 +137,12 @@ public:
         return true;
     }
 
+    // Network drives.
+    bool IsRemoteDrive(wchar_t letter) override {
+        Record("drive type", std::wstring(1, letter).c_str());
+        return m_answers.Byte() & 1;
+    }
+
     struct Call {
         std::string operation;
         std::wstring argument;

@@ -1,0 +1,62 @@
+#include "opener/press_lookups.h"
+
+#include "base/text_chars.h"
+#include "opener/selection_forms.h"
+
+bool IsNetworkPath(const std::wstring& path) {
+    return StartsWith(path, L"\\\\");
+}
+
+bool IsOneNetworkPath(const std::wstring& path) {
+    if (!IsNetworkPath(path)) return false;
+    std::size_t component = 2;
+    for (std::size_t i = 2; i <= path.size(); ++i) {
+        const wchar_t c = i < path.size() ? path[i] : L'\\';
+        if (c < 0x20 || c == 0x7F || c == 0x2028 || c == 0x2029) return false;
+        if (c != L'\\' && c != L'/') continue;
+        bool blank = false;
+        std::size_t dot = std::wstring::npos;
+        for (std::size_t k = component; k < i; ++k) {
+            blank = blank || IsBlank(path[k]);
+            if (path[k] == L'.') dot = k;
+        }
+        if (component == 2 && (i == 2 || blank)) return false;  // the server's name
+        // A component that a separator follows is part of the path; only the last one
+        // may be where a sentence goes on, unless it ends in a file type.
+        const bool last = i == path.size();
+        if (blank && last) {
+            bool typed = dot != std::wstring::npos && dot + 1 < i;
+            for (std::size_t k = dot + 1; typed && k < i; ++k) {
+                typed = !IsBlank(path[k]) && path[k] != L'.';
+            }
+            if (!typed) return false;
+        }
+        component = i + 1;
+    }
+    return true;
+}
+
+std::uint32_t CPressLookups::FileAttributes(const wchar_t* path) {
+    // A text longer than any path names nothing, and is asked about once at most: it is not
+    // kept, so that a long selection is not copied once more.
+    if (std::char_traits<wchar_t>::length(path) > kLongestPath) {
+        const bool server = path[0] == L'\\' && path[1] == L'\\';
+        return server ? kInvalidFileAttributes : m_platform.FileAttributes(path);
+    }
+    const std::wstring text = path;
+    if (IsNetworkPath(text) && !IsOneNetworkPath(text)) return kInvalidFileAttributes;
+    const auto known = m_attributes.find(text);
+    if (known != m_attributes.end()) return known->second;
+    const std::uint32_t attributes = m_platform.FileAttributes(path);
+    m_attributes.emplace(text, attributes);
+    return attributes;
+}
+
+bool CPressLookups::IsRemoteDrive(wchar_t letter) {
+    letter = LowerAscii(letter);
+    const auto known = m_remoteDrives.find(letter);
+    if (known != m_remoteDrives.end()) return known->second;
+    const bool remote = m_platform.IsRemoteDrive(letter);
+    m_remoteDrives.emplace(letter, remote);
+    return remote;
+}
