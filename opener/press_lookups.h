@@ -17,15 +17,17 @@
 bool IsNetworkPath(const std::wstring& path);
 
 // True when the network path `path` is one path and nothing after it: a server name
-// without blanks, no line breaks or other control characters, and blanks only in a
-// component that another one follows ("\\fs\Team Share\a.txt", "\\fs\My Files\") or in a
-// last component that has a file type ("\\fs\share\Q4 report.xlsx"). A sentence that
-// starts with one ("\\fs\share is down") is no path.
+// without blanks, no line breaks or other control characters, none that no name holds (a
+// colon, a quote, "<>|?*"), and blanks only in a component that another one follows
+// ("\\fs\Team Share\a.txt", "\\fs\My Files\") or in a last component that has a file
+// type ("\\fs\share\Q4 report.xlsx"). A sentence that starts with one ("\\fs\share is
+// down") is no path.
 bool IsOneNetworkPath(const std::wstring& path);
 
 // The platform of one press: every operation is passed on, but the answers about files and
-// drives are kept, so that no text is asked about twice, and a network path that is not
-// one path as a whole is answered as naming nothing, without asking.
+// drives are kept, so that no text is asked about twice, and a path on a server or a
+// network drive that is not one path as a whole is answered as naming nothing, without
+// asking.
 class CPressLookups final : public COpenPlatform {
 public:
     explicit CPressLookups(COpenPlatform& platform) : m_platform(platform) {}

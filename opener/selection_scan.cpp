@@ -339,9 +339,11 @@ std::vector<std::wstring> FindCandidates(
                 pairs.Add(text[j]);
                 if (j + 1 > i + what.prefix && CanEndWith(text[j], pairs)) end = j + 1;
             }
+            // An address cut off at the longest a browser takes would open another page.
+            if (j == limit && limit < text.size() && !EndsOffered(text[limit])) end = i;
             // The mail rule judges what looks like an address; what it refuses is no candidate.
             std::wstring address;
-            if (mail && (end == i || !MailAddressIn(text.substr(i, end - i), address))) end = i;
+            if (mail && end > i && !MailAddressIn(text.substr(i, end - i), address)) end = i;
             if (end > i) offer(i, end - i);
             i = std::max(j, i + 1);
             continue;
