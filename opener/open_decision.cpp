@@ -6,8 +6,10 @@
 #include "base/text_chars.h"
 #include "opener/editors.h"
 #include "opener/file_types.h"
+#include "opener/press_lookups.h"
 #include "opener/selection_forms.h"
 #include "opener/selection_scan.h"
+#include "opener/web_address.h"
 #include "res/resource.h"
 
 namespace {
@@ -17,10 +19,6 @@ namespace {
 OpenOutcome Launch(COpenPlatform& platform, const wchar_t* verb, const std::wstring& target,
                    OpenOutcome success) {
     return platform.RunShellVerb(verb, target.c_str()) ? success : OpenOutcome::kShellFailed;
-}
-
-bool IsWebAddress(const std::wstring& text) {
-    return StartsWith(text, L"http://") || StartsWith(text, L"https://");
 }
 
 }  // namespace
@@ -132,8 +130,10 @@ constexpr std::size_t kLookupsPerText = 6;
 constexpr std::size_t kLookupsForScan = kMostLookupsPerPress - 2 * kLookupsPerText;
 
 // Whether a stretch of a longer selection names something on disk, with one lookup at
-// most: the forms of OpenFormOnDisk applied at once (a position always cut off).
-bool NamesSomethingOnDisk(const std::wstring& stretch, COpenPlatform& platform) {
+// most: the forms of OpenFormOnDisk applied at once (a position always cut off). A path on
+// a server or a network drive is not looked up: `onServer` is set, and the stretch is
+// offered up to the first blank, since nothing tells where it ends.
+bool NamesSomethingOnDisk(const std::wstring& stretch, COpenPlatform& platform, bool& onServer) {
     std::wstring path = stretch;
     std::wstring converted;
     if (path.find(L'%') != std::wstring::npos &&
@@ -144,12 +144,10 @@ bool NamesSomethingOnDisk(const std::wstring& stretch, COpenPlatform& platform) 
         if (!platform.PathFromFileUrl(path.c_str(), converted)) return false;
         path = converted;
     }
-    // A server that does not answer holds a lookup for seconds: a network path is
-    // offered unasked, but only up to the first blank, since nothing tells where it ends.
-    if (StartsWith(path, L"\\\\")) return stretch.find(L' ') == std::wstring::npos;
-    if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == L':') {
-        std::replace(path.begin(), path.end(), L'/', L'\\');
-    }
+    const bool drive = path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == L':';
+    onServer = IsNetworkPath(path) || (drive && platform.IsRemoteDrive(path[0]));
+    if (onServer) return std::none_of(stretch.begin(), stretch.end(), IsBlank);
+    if (drive) std::replace(path.begin(), path.end(), L'/', L'\\');
     std::wstring withoutPosition;
     const bool filesOnly = StripSourcePosition(path, withoutPosition);
     if (filesOnly) path = withoutPosition;
@@ -160,18 +158,28 @@ bool NamesSomethingOnDisk(const std::wstring& stretch, COpenPlatform& platform) 
 }
 
 // The paths and addresses inside a selection that is none as a whole: one is opened as
-// its own rule would open it, several are offered in a menu.
+// its own rule would open it, several are offered in a menu. A path on a server is always
+// offered, even alone: only the user's pick may contact the server.
 bool OpenFoundInside(const std::wstring& cleaned, COpenPlatform& platform, std::wstring& text,
                      OpenOutcome& outcome) {
+    std::vector<std::wstring> onServer;
     std::vector<std::wstring> found =
-        FindCandidates(cleaned, kLookupsForScan, [&platform](const std::wstring& stretch) {
-            return NamesSomethingOnDisk(stretch, platform);
+        FindCandidates(cleaned, kLookupsForScan, [&](const std::wstring& stretch) {
+            bool server = false;
+            const bool names = NamesSomethingOnDisk(stretch, platform, server);
+            if (server && names) onServer.push_back(stretch);
+            return names;
         });
     if (found.empty()) return false;
+    // The scan offers network paths without asking at all.
+    const bool askFirst = std::any_of(found.begin(), found.end(), [&](const std::wstring& c) {
+        return IsNetworkPath(c) ||
+               std::find(onServer.begin(), onServer.end(), c) != onServer.end();
+    });
     std::size_t chosen = 0;
-    if (found.size() > 1) {
+    if (found.size() > 1 || askFirst) {
         std::vector<std::wstring> items;
-        for (const std::wstring& candidate : found) items.push_back(ShortenInTheMiddle(candidate));
+        for (const std::wstring& candidate : found) items.push_back(MenuLabel(candidate));
         if (!platform.ChooseCandidate(items, chosen) || chosen >= found.size()) {
             outcome = OpenOutcome::kNothingChosen;
             return true;
@@ -233,16 +241,15 @@ OpenOutcome OpenOneText(std::wstring& text, COpenPlatform& platform, bool lookIn
     }
     std::wstring().swap(selection);  // before "http://" is put in front
 
-    if (platform.IsValidUrl(text.c_str())) {
-        // "C:\nowhere" passes as a URL of scheme "c"; a drive that names nothing on disk
-        // is a missing path, not an address.
-        const bool hasDrive = text.size() >= 2 && text[1] == L':';
-        if (hasDrive) {
-            return OpenOutcome::kNotFound;
-        }
-        return Launch(platform, L"open", text, OpenOutcome::kOpenedAddress);
+    // Only the web's schemes reach the shell: any other one starts whatever program
+    // registered it, with the text on its command line. IsValidURL has the last word.
+    if (IsWebAddress(text)) {
+        return platform.IsValidUrl(text.c_str())
+                   ? Launch(platform, L"open", text, OpenOutcome::kOpenedAddress)
+                   : OpenOutcome::kNotFound;
     }
-
+    // Words, sentences, "Error: ..." and file names are no host.
+    if (!LooksLikeHost(text)) return OpenOutcome::kNotFound;
     {
         // Built in a buffer of its size: growing the text in place would double its room.
         std::wstring prefixed;
@@ -262,7 +269,8 @@ OpenOutcome OpenText(std::wstring& text, COpenPlatform& platform) {
     // A selection too large for the memory left ends this run, not the program; the
     // clipboard has been put back before the decision starts.
     try {
-        return OpenOneText(text, platform, true);
+        CPressLookups press(platform);
+        return OpenOneText(text, press, true);
     } catch (const std::bad_alloc&) {
         platform.TraceOutOfMemory();
         return OpenOutcome::kOutOfMemory;

@@ -62,4 +62,8 @@ public:
     // with `chosen` set to the index of the item picked; false when the menu was closed
     // without a choice.
     virtual bool ChooseCandidate(const std::vector<std::wstring>& items, std::size_t& chosen) = 0;
+
+    // Network drives: a lookup on one reaches its server.
+    // GetDriveTypeW on "X:\" for the drive letter `letter`: true for DRIVE_REMOTE.
+    virtual bool IsRemoteDrive(wchar_t letter) = 0;
 };

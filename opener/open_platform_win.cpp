@@ -197,3 +197,9 @@ bool CWin32OpenPlatform::ChooseCandidate(const std::vector<std::wstring>& items,
     chosen = command - 1;
     return true;
 }
+
+bool CWin32OpenPlatform::IsRemoteDrive(wchar_t letter) {
+    // The drive's type comes from the local mapping; the server is not asked.
+    const wchar_t root[] = {letter, L':', L'\\', L'\0'};
+    return GetDriveTypeW(root) == DRIVE_REMOTE;
+}

@@ -27,6 +27,9 @@ public:
     void TraceOutOfMemory() override;
     bool ChooseCandidate(const std::vector<std::wstring>& items, std::size_t& chosen) override;
 
+    // Network drives.
+    bool IsRemoteDrive(wchar_t letter) override;
+
 private:
     HWND m_owner;
 };

@@ -4,6 +4,8 @@
 #include <cstdint>
 
 #include "base/text_chars.h"
+#include "opener/selection_forms.h"
+#include "opener/web_address.h"
 
 namespace {
 
@@ -11,8 +13,8 @@ namespace {
 // blanks written %20; a stretch stops well after that, so that the work per place where
 // a path starts does not grow with the selection.
 constexpr std::size_t kLongestPathStretch = 1024;
-// The longest web address a browser takes.
-constexpr std::size_t kLongestAddress = 2083;
+// A mail address's local part is at most this long.
+constexpr std::size_t kLongestMailbox = 64;
 // Places where something starts that the scan looks at, found or not, repeated or not:
 // beyond them a text full of addresses or missing paths costs no more than plain prose.
 constexpr std::size_t kMostStarts = 256;
@@ -73,7 +75,7 @@ bool Matches(const std::wstring& text, std::size_t at, const wchar_t* word) {
     return text.compare(at, std::char_traits<wchar_t>::length(word), word) == 0;
 }
 
-enum class Kind { kNone, kDrive, kVariable, kFileUrl, kNetwork, kAddress };
+enum class Kind { kNone, kDrive, kVariable, kFileUrl, kNetwork, kAddress, kMail };
 
 struct Start {
     Kind kind = Kind::kNone;
@@ -146,6 +148,35 @@ Start StartAt(const std::wstring& text, std::size_t i) {
     return {};
 }
 
+// Where the mail address whose "@" is at `at` starts, or npos: its local part runs back over
+// the characters an address may hold ("?", "=", "&" and "%" belong to a link's headers, not
+// to an address), and is preceded by the start of the text, white space, or what people
+// write before an address ("Contact: ", "<", "(", a quote).
+std::size_t MailStartBefore(const std::wstring& text, std::size_t at) {
+    std::size_t start = at;
+    while (start > 0 && at - start < kLongestMailbox) {
+        const wchar_t c = text[start - 1];
+        const bool local = IsAsciiLetter(c) || IsDigit(c) || (c >= 0x80 && !IsBlank(c)) ||
+                           (c != 0 && std::char_traits<wchar_t>::find(L".!#$*+^_`{|}~-", 14, c));
+        if (!local) break;
+        --start;
+    }
+    if (start == at) return std::wstring::npos;
+    if (start == 0) return start;
+    const wchar_t before = text[start - 1];
+    const bool opens = IsBlank(before) || IsControl(before) || before == L':' || before == L'(' ||
+                       before == L'[' || before == L'<' || before == L'"' || before == L'\'' ||
+                       before == L',' || before == L';' || before == 0x201C || before == 0x2018;
+    return opens ? start : std::wstring::npos;
+}
+
+// Characters that end a mail address found inside a text; a slash or a backslash after it
+// makes it part of a path or an address, which the mail rule refuses.
+bool EndsMail(wchar_t c) {
+    return EndsOffered(c) || c == L'(' || c == L')' || c == L',' || c == L':' || c == L';' ||
+           c == L'[' || c == L']' || c == L'\'' || c == 0x2019;
+}
+
 // The first place at or after `from` where something starts, and what; text.size() when
 // none. Every start holds a marker near its beginning (a drive's, "file:"'s or "http:"'s
 // colon, the dot of "www.", the "%" of a variable, the backslashes of a network path), so
@@ -155,9 +186,15 @@ std::size_t NextStart(const std::wstring& text, std::size_t from, Start& what) {
     const std::size_t n = text.size();
     for (std::size_t j = from; j < n; ++j) {
         const wchar_t c = data[j];
-        // One test for most characters: "%", "." and ":" are below 64, "\\" is 92.
+        // One test for most characters: "%", "." and ":" are below 64, "@" is 64, "\\" is 92.
         constexpr std::uint64_t kMarkers = (1ull << L'%') | (1ull << L'.') | (1ull << L':');
-        if (c != L'\\' && (c >= 64 || ((kMarkers >> c) & 1u) == 0)) continue;
+        if (c != L'\\' && c != L'@' && (c >= 64 || ((kMarkers >> c) & 1u) == 0)) continue;
+        if (c == L'@') {
+            const std::size_t start = MailStartBefore(text, j);
+            if (start == std::wstring::npos || start < from) continue;
+            what = At(Kind::kMail, j + 1 - start);
+            return start;
+        }
         std::size_t back[3] = {0, 0, 0};  // how far before the marker a start may lie
         std::size_t count = 0;
         switch (c) {
@@ -290,16 +327,23 @@ std::vector<std::wstring> FindCandidates(
         i = NextStart(text, i, what);
         if (i >= text.size()) break;
         ++starts;
-        if (what.kind == Kind::kNetwork || what.kind == Kind::kAddress) {
+        if (what.kind == Kind::kNetwork || what.kind == Kind::kAddress ||
+            what.kind == Kind::kMail) {
             // Up to white space, less what ends a sentence or closes around it.
-            const std::size_t limit = std::min(text.size(), i + kLongestAddress);
+            const bool mail = what.kind == Kind::kMail;
+            const std::size_t limit = std::min(text.size(), i + kLongestWebAddress);
             CPairCount pairs;
             std::size_t end = i;
             std::size_t j = i;
-            for (; j < limit && !EndsOffered(text[j]); ++j) {
+            for (; j < limit && !(mail ? EndsMail(text[j]) : EndsOffered(text[j])); ++j) {
                 pairs.Add(text[j]);
                 if (j + 1 > i + what.prefix && CanEndWith(text[j], pairs)) end = j + 1;
             }
+            // An address cut off at the longest a browser takes would open another page.
+            if (j == limit && limit < text.size() && !EndsOffered(text[limit])) end = i;
+            // The mail rule judges what looks like an address; what it refuses is no candidate.
+            std::wstring address;
+            if (mail && end > i && !MailAddressIn(text.substr(i, end - i), address)) end = i;
             if (end > i) offer(i, end - i);
             i = std::max(j, i + 1);
             continue;
@@ -339,6 +383,19 @@ std::vector<std::wstring> FindCandidates(
         i = next;
     }
     return found;
+}
+
+std::wstring MenuLabel(const std::wstring& candidate) {
+    // The marks and embeddings that reorder text would let "\u202Efdp.exe" show as
+    // "exe.pdf"; the label shows the characters in the order they are stored.
+    std::wstring label;
+    label.reserve(candidate.size());
+    for (wchar_t c : candidate) {
+        const bool reorders = c == 0x061C || c == 0x200E || c == 0x200F ||
+                              (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+        if (!reorders) label += c;
+    }
+    return ShortenInTheMiddle(label);
 }
 
 std::wstring ShortenInTheMiddle(const std::wstring& text, std::size_t longest) {

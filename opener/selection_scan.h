@@ -24,6 +24,7 @@ constexpr std::size_t kLongestMenuText = 80;
 // - network paths (\\server\...), http:// and https:// addresses and www. names: up to
 //   the next white space, offered without asking anything (a server that does not answer
 //   would hold the press for seconds).
+// - mail addresses ("Contact: someone@example.com"), as the mail rule takes them.
 // Trailing sentence punctuation and closing quotes or brackets without their opening one
 // are not part of a candidate. `namesSomething` is called at most `lookups` times; it is
 // given the stretch as it would be offered (with a source position, if any). The scan
@@ -31,6 +32,10 @@ constexpr std::size_t kLongestMenuText = 80;
 std::vector<std::wstring> FindCandidates(
     const std::wstring& text, std::size_t lookups,
     const std::function<bool(const std::wstring& stretch)>& namesSomething);
+
+// The menu item that shows `candidate`: without the characters that reorder text (the
+// directional marks, embeddings, overrides and isolates), shortened as below.
+std::wstring MenuLabel(const std::wstring& candidate);
 
 // `text` itself when it has at most `longest` characters; otherwise its beginning and its
 // end with "…" between them, `longest` characters in all, never splitting a surrogate pair.

@@ -1,5 +1,6 @@
 """Hostile selections: a megabyte of text, a clipboard text with embedded NULs, characters
-outside the Basic Multilingual Plane and a 32,000-character path. Selvane must survive
+outside the Basic Multilingual Plane, a 32,000-character path, and texts that name an
+application's own protocol. Selvane must survive
 each, do what it does for any other text, and leave the clipboard as it was byte for byte
 (every format, its size and its bytes, compared by a dump taken before and after the
 press). Notepad's selection is read directly, so its clipboard is not touched at all; the
@@ -11,7 +12,7 @@ import shutil
 import subprocess
 import unittest
 
-from harness import E2E_ROOT, SELVANE_EXE, SelvaneTestCase, win_path
+from harness import E2E_ROOT, RECORDER_EXE, SELVANE_EXE, SelvaneTestCase, win_path
 
 NOT_FOUND = "Could not find this location"
 OPENING_SELECTION = "Opening selection"
@@ -41,6 +42,24 @@ class HostileSelections(SelvaneTestCase):
         os.makedirs(cls.folder)
         cls.log = os.path.join(cls.fixture, "verbs.log")
         cls.desk.redirect_shell_verbs(cls.log)
+        cls.register_protocols("someapp", "error")
+
+    @classmethod
+    def register_protocols(cls, *schemes):
+        # As an application registers its own protocol; the recorder stands in for it.
+        text = '"%s" "%s" protocol "%%1"' % (win_path(RECORDER_EXE), win_path(cls.log))
+        command = '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+        lines = ["REGEDIT4", ""]
+        for scheme in schemes:
+            lines += ["[HKEY_CLASSES_ROOT\\%s]" % scheme, '@="URL:%s"' % scheme,
+                      '"URL Protocol"=""', "",
+                      "[HKEY_CLASSES_ROOT\\%s\\shell\\open\\command]" % scheme, "@=" + command,
+                      ""]
+        reg_file = os.path.join(cls.fixture, "protocols.reg")
+        with open(reg_file, "w", newline="\r\n") as f:
+            f.write("\n".join(lines) + "\n")
+        done = cls.desk.wine("regedit", "/S", win_path(reg_file))
+        assert done.returncode == 0, "could not register the protocols"
 
     def setUp(self):
         super().setUp()
@@ -142,6 +161,28 @@ class HostileSelections(SelvaneTestCase):
         self.assertEqual(self.desk.recorded(self.log, 1, 5), [])
         self.assertTrue(app.running())
         self.assert_clipboard_restored()
+
+    def test_an_applications_protocol_is_never_launched(self):
+        # Both protocols are registered: asked for directly, the shell starts their program.
+        self.desk.wine("cmd", "/c", "start", "someapp:check", timeout=60)
+        self.assertEqual(self.desk.recorded(self.log, 1, 15), ['protocol "someapp:check"'])
+        os.remove(self.log)
+        app = self.start()
+        for selection in ("Error: file not found", 'someapp:x" --flag="y'):
+            with self.subTest(selection):
+                self.focus_notepad_with(selection)
+                self.press_hotkey()
+                self.assert_not_found(app)
+                self.assertEqual(self.desk.recorded(self.log, 1, 3), [])
+
+    def test_a_host_with_a_port_opens_as_a_web_address(self):
+        app = self.start()
+        self.focus_notepad_with("localhost:3000")
+        self.press_hotkey()
+        self.assertEqual(self.desk.recorded(self.log, 1, 15), ['url "http://localhost:3000"'])
+        self.assertTrue(app.running())
+        self.assert_clipboard_restored()
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -1,8 +1,10 @@
 // Runs the open-selection decision on arbitrary texts against a system whose every answer
 // (canonical form, attributes, URL validity, shell result, the menu's choice) comes from
 // the input too, and checks what a user could see: at most one thing opened, at most one
-// balloon, nothing opened when "not found" is reported, the normalisation promises, and
-// the bounds of the scan inside a longer text (lookups, candidates, menu items).
+// balloon, nothing opened when "not found" is reported, the normalisation promises, the
+// bounds of the scan inside a longer text (lookups, candidates, menu items), that the shell
+// gets only a web address, the mail rule's link or a path that was looked up, and that no
+// server is asked about a path that is not one path as a whole.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,7 +14,10 @@
 #include "opener/editors.h"
 #include "opener/file_types.h"
 #include "opener/open_decision.h"
+#include "opener/press_lookups.h"
+#include "opener/selection_forms.h"
 #include "opener/selection_scan.h"
+#include "opener/web_address.h"
 
 namespace {
 
@@ -137,6 +142,12 @@ public:
         return true;
     }
 
+    // Network drives.
+    bool IsRemoteDrive(wchar_t letter) override {
+        Record("drive type", std::wstring(1, letter).c_str());
+        return m_answers.Byte() & 1;
+    }
+
     struct Call {
         std::string operation;
         std::wstring argument;
@@ -206,13 +217,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(calls.empty() == trimmed.empty());
     if (trimmed.empty()) return 0;
 
-    // A press makes a bounded number of lookups; a menu offers 2 to 16 short items.
+    // A press makes a bounded number of lookups, each of a different text, none of a network
+    // path that is not one path; a menu offers 1 to 16 short items.
     std::size_t lookups = 0;
-    for (const auto& call : calls) lookups += call.operation == "attributes";
+    std::vector<std::wstring> looked;
+    for (const auto& call : calls) {
+        if (call.operation != "attributes") continue;
+        ++lookups;
+        for (const std::wstring& earlier : looked) Check(earlier != call.argument);
+        looked.push_back(call.argument);
+        Check(!IsNetworkPath(call.argument) || IsOneNetworkPath(call.argument));
+    }
+    auto wasLookedUp = [&looked](const std::wstring& target) {
+        for (const std::wstring& path : looked) {
+            if (path == target) return true;
+        }
+        return false;
+    };
     Check(lookups <= kMostLookupsPerPress);
     Check(platform.menus <= 1);
     if (platform.menus == 1) {
-        Check(platform.menuItems.size() >= 2 && platform.menuItems.size() <= kMostCandidates);
+        Check(!platform.menuItems.empty() && platform.menuItems.size() <= kMostCandidates);
         for (const std::wstring& item : platform.menuItems) Check(item.size() <= kLongestMenuText);
     }
     Check((outcome == OpenOutcome::kNothingChosen) <= (platform.menus == 1));
@@ -237,9 +262,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                   text.find(L'@') == text.rfind(L'@'));
             break;
         case OpenOutcome::kOpenedFile:
-        case OpenOutcome::kOpenedAddress:
-        case OpenOutcome::kOpenedWithPrefix:
             Check(platform.shellCalls == 1 && last == "open");
+            break;
+        case OpenOutcome::kOpenedAddress:
+            Check(platform.shellCalls == 1 && last == "open" && IsWebAddress(text));
+            break;
+        case OpenOutcome::kOpenedWithPrefix:
+            Check(platform.shellCalls == 1 && last == "open" && StartsWith(text, L"http://") &&
+                  LooksLikeHost(text.substr(7)));
             break;
         case OpenOutcome::kOpenedInEditor:
             Check(platform.shellCalls == 1 && last == "start");
@@ -260,10 +290,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (outcome == OpenOutcome::kOpenedFolder || outcome == OpenOutcome::kOpenedFile ||
         outcome == OpenOutcome::kOpenedInEditor || outcome == OpenOutcome::kShownInFolder) {
-        // Nothing is opened as a folder or file that was not the last thing looked up.
-        std::size_t lookup = calls.size();
-        while (lookup > 0 && calls[lookup - 1].operation != "attributes") --lookup;
-        Check(lookup > 0 && calls[lookup - 1].argument == std::wstring(text.c_str()));
+        // Nothing is opened as a folder or file that was not looked up.
+        Check(wasLookedUp(std::wstring(text.c_str())));
+    }
+    // Whatever the outcome said, the shell's "open" and "explore" get a web address, the
+    // mail rule's own link or a path that was looked up, and nothing else.
+    for (const auto& call : calls) {
+        if (call.operation == "explore" || call.operation == "select") {
+            Check(wasLookedUp(call.argument));
+        } else if (call.operation == "open") {
+            const std::wstring& target = call.argument;
+            std::wstring address;
+            const bool web = IsWebAddress(target) ||
+                             (StartsWith(target, L"http://") && LooksLikeHost(target.substr(7)));
+            const bool mail = StartsWith(target, L"mailto:") &&
+                              MailAddressIn(target.substr(7), address) &&
+                              address == target.substr(7);
+            Check(web || mail || wasLookedUp(target));
+        }
     }
     if (outcome == OpenOutcome::kOpenedFile) {
         // Not even when only our own list knows the type.
@@ -271,7 +315,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CRandomPlatform quiet(none);
         Check(!IsDangerousFile(text, quiet));
     }
-    if (outcome == OpenOutcome::kOpenedWithPrefix) Check(StartsWith(text, L"http://"));
 
     // At most one balloon, whatever the switch says; "not found" always has one.
     for (bool switchOn : {true, false}) {
@@ -282,7 +325,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Web addresses reach the system untouched but for the blanks around them; other
     // texts are collapsed first.
-    const bool web = StartsWith(trimmed, L"http://") || StartsWith(trimmed, L"https://");
+    const bool web = IsWebAddress(trimmed);
     if (web) {
         Check(calls.front().argument == std::wstring(trimmed.c_str()));
     } else {

@@ -179,6 +179,13 @@ public:
     int choice = 0;
     std::vector<std::wstring> offered;
 
+    // Network drives: the letters mapped to a server, in capitals.
+    bool IsRemoteDrive(wchar_t letter) override {
+        calls.push_back({L"drive type", std::wstring(1, letter)});
+        return remoteDrives.find(static_cast<wchar_t>(std::towupper(letter))) != std::wstring::npos;
+    }
+    std::wstring remoteDrives;
+
     int Count(const std::wstring& operation) const {
         int count = 0;
         for (const Call& call : calls) count += call.operation == operation;

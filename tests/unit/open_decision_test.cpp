@@ -118,8 +118,8 @@ TEST_F(OpenDecisionTest, RelativeNamesResolveAgainstTheCurrentDirectory) {
 
     windows.calls.clear();
     windows.currentDirectory = L"C:\\elsewhere";
-    EXPECT_EQ(OpenOutcome::kOpenedWithPrefix, Open(L"docs"));  // no longer a folder here
-    EXPECT_EQ(Launches{L"open http://docs"}, windows.Launches());
+    EXPECT_EQ(OpenOutcome::kNotFound, Open(L"docs"));  // no longer a folder here, nor a host
+    EXPECT_EQ(Launches{}, windows.Launches());
 }
 
 TEST_F(OpenDecisionTest, NetworkPathIsOpenedOnTheServer) {
@@ -144,23 +144,21 @@ TEST_F(OpenDecisionTest, WebAddressesSkipCollapseAndCanonicalisation) {
     EXPECT_FALSE(windows.Called(L"canonicalize"));
 }
 
-TEST_F(OpenDecisionTest, OtherSchemesAndCasesGoThroughTheCollapse) {
+TEST_F(OpenDecisionTest, WebSchemesInAnyCaseSkipTheCollapseAndFileUrlsNeverReachTheShell) {
     EXPECT_EQ(OpenOutcome::kOpenedAddress, Open(L"HTTP://Example.com//a"));
-    EXPECT_TRUE(windows.Called(L"canonicalize"));
-    EXPECT_EQ(Launches{L"open HTTP:/Example.com/a"}, windows.Launches());
+    EXPECT_FALSE(windows.Called(L"canonicalize"));
+    EXPECT_EQ(Launches{L"open HTTP://Example.com//a"}, windows.Launches());
 
-    windows.calls.clear();  // a file URL that names nothing goes as an address
-    EXPECT_EQ(OpenOutcome::kOpenedAddress, Open(L"file:///C:/Users/nobody"));
-    EXPECT_EQ(Launches{L"open file:/C:/Users/nobody"}, windows.Launches());
+    windows.calls.clear();  // a file URL that names nothing is a missing path
+    EXPECT_EQ(OpenOutcome::kNotFound, Open(L"file:///C:/Users/nobody"));
+    EXPECT_EQ(Launches{}, windows.Launches());
 }
 
 TEST_F(OpenDecisionTest, UrlWithADriveThatNamesNothingIsNotFound) {
     EXPECT_EQ(OpenOutcome::kNotFound, Open(L"Q:\\nowhere\\at\\all"));
     EXPECT_TRUE(windows.Launches().empty());
-    // Only one URL test: a drive letter passes as a scheme, so no "http://" is tried.
-    int urlTests = 0;
-    for (const Call& call : windows.calls) urlTests += call.operation == L"url";
-    EXPECT_EQ(1, urlTests);
+    // A drive is no scheme and a path no host: nothing is asked of the URL check.
+    EXPECT_FALSE(windows.Called(L"url"));
 }
 
 TEST(CleanUpSelectionTest, NeverTakesAwayEverythingNorADrivesColon) {
@@ -220,7 +218,7 @@ TEST_F(OpenDecisionTest, RegistryKeysAndMailAddressesComeBeforeTheAddressTests) 
         {L"<mailto:first.last+x@mail.example.org>", OpenOutcome::kOpenedMailAddress,
          L"open mailto:first.last+x@mail.example.org"},
         // Near misses go on to the address tests as before.
-        {L"HKCUX\\Software", OpenOutcome::kOpenedWithPrefix, L"open http://HKCUX\\Software"},
+        {L"HKCUX\\Software", OpenOutcome::kNotFound, nullptr},
         {L"me@localhost", OpenOutcome::kOpenedWithPrefix, L"open http://me@localhost"},
         {L"me@example.com/x", OpenOutcome::kOpenedWithPrefix, L"open http://me@example.com/x"},
         // The cleaned-up text goes to the address tests.
@@ -261,11 +259,11 @@ TEST_F(OpenDecisionTest, WhatOpenedBeforeOpensTheSameWay) {
          L"open http://example.com/a.b?c=d:1"},
         {L"https://user@example.com/", OpenOutcome::kOpenedAddress,
          L"open https://user@example.com/"},
-        {L"localhost:8080", OpenOutcome::kOpenedAddress, L"open localhost:8080"},
+        {L"localhost:8080", OpenOutcome::kOpenedWithPrefix, L"open http://localhost:8080"},
         // Trailing punctuation is the sentence's, as autolinkers take it.
         {L"https://en.wikipedia.org/wiki/Oklahoma!", OpenOutcome::kOpenedAddress,
          L"open https://en.wikipedia.org/wiki/Oklahoma"},
-        {L"file:///Q:/missing", OpenOutcome::kOpenedAddress, L"open file:/Q:/missing"},
+        {L"file:///Q:/missing", OpenOutcome::kNotFound, nullptr},
     });
 }
 
@@ -361,7 +359,7 @@ TEST_F(OpenDecisionTest, WhatALongerSelectionHoldsIsFoundInside) {
          L"open C:\\data\\in.csv", {}, 0},
         // Nothing inside: the address steps as before.
         {L"C:\\nowhere\\x.txt was deleted", OpenOutcome::kNotFound, nullptr, {}, 0},
-        {L"just words", OpenOutcome::kOpenedWithPrefix, L"open http://just words", {}, 0},
+        {L"just words", OpenOutcome::kNotFound, nullptr, {}, 0},
     };
     for (const Line& line : lines) {
         SCOPED_TRACE(line.selection);
@@ -382,7 +380,7 @@ TEST_F(OpenDecisionTest, TheScanIsBoundedWhateverWasSelected) {
     // 1 MB of log text with no path or address in it: today's outcome, few lookups.
     std::wstring log;
     while (log.size() < (1u << 20)) log += L"10:41:07 ERROR 42 (cannot read: x.y) 'a' - b; ";
-    EXPECT_EQ(OpenOutcome::kOpenedWithPrefix, Open(log));
+    EXPECT_EQ(OpenOutcome::kNotFound, Open(log));
     EXPECT_LE(windows.Count(L"attributes"), 2 * 6);
 
     // Many paths that name nothing, each with blanks after it: at most 64 lookups.
@@ -604,14 +602,15 @@ TEST(IsDangerousFileTest, EveryPartOfANameWithStreamsCounts) {
 TEST_F(OpenDecisionTest, MailNearMissesAreNoAddresses) {
     ExpectRows({
         // Headers would be added to the mail: "?", "&", "%", "=" in the local part.
-        {L"a?cc=boss@corp.com", OpenOutcome::kOpenedWithPrefix, L"open http://a?cc=boss@corp.com"},
-        {L"a&body=x@corp.com", OpenOutcome::kOpenedWithPrefix, L"open http://a&body=x@corp.com"},
-        {L"a%3Fcc@corp.com", OpenOutcome::kOpenedWithPrefix, L"open http://a%3Fcc@corp.com"},
+        // Nor are they hosts with a user in front.
+        {L"a?cc=boss@corp.com", OpenOutcome::kNotFound, nullptr},
+        {L"a&body=x@corp.com", OpenOutcome::kNotFound, nullptr},
+        {L"a%3Fcc@corp.com", OpenOutcome::kNotFound, nullptr},
         // The last label of a domain is letters.
-        {L"lodash@4.17.21", OpenOutcome::kOpenedWithPrefix, L"open http://lodash@4.17.21"},
-        {L"me@example.c0m", OpenOutcome::kOpenedWithPrefix, L"open http://me@example.c0m"},
+        {L"lodash@4.17.21", OpenOutcome::kNotFound, nullptr},
+        {L"me@example.c0m", OpenOutcome::kNotFound, nullptr},
         // A picture at a screen scale, unless "mailto:" says otherwise.
-        {L"icon@2x.png", OpenOutcome::kOpenedWithPrefix, L"open http://icon@2x.png"},
+        {L"icon@2x.png", OpenOutcome::kNotFound, nullptr},
         {L"mailto:team@2x.com", OpenOutcome::kOpenedMailAddress, L"open mailto:team@2x.com"},
         // Still addresses.
         {L"first.last+tag@sub.example.co.uk", OpenOutcome::kOpenedMailAddress,
@@ -639,11 +638,11 @@ TEST(OutOfMemoryTest, EndsTheRunQuietlyAndTraced) {
 
 TEST_F(OpenDecisionTest, TextLongerThanAnyPathGoesStraightToTheAddressTests) {
     const std::wstring longText = L"(" + std::wstring(kLongestPath, L'a') + L"@example.com)";
-    EXPECT_EQ(OpenOutcome::kOpenedWithPrefix, Open(longText));
+    EXPECT_EQ(OpenOutcome::kNotFound, Open(longText));  // far too long for an address too
     int lookups = 0;  // the whole text only, no form of it
     for (const Call& call : windows.calls) lookups += call.operation == L"attributes";
     EXPECT_EQ(1, lookups);
-    EXPECT_EQ(1u, windows.Launches().size());
+    EXPECT_EQ(0u, windows.Launches().size());
     // One character less: the mail address it is.
     const std::wstring address = std::wstring(kLongestPath - 12, L'a') + L"@example.com";
     EXPECT_EQ(OpenOutcome::kOpenedMailAddress, Open(L"(" + address + L")"));
