@@ -20,7 +20,7 @@ import unittest
 from harness import E2E_ROOT, RECORDER_EXE, WM_CLOSE, SelvaneTestCase, win_path
 
 TERMINAL_CLASSES = ("ConsoleWindowClass", "CASCADIA_HOSTING_WINDOW_CLASS", "mintty",
-                    "VirtualConsoleClass")
+                    "VirtualConsoleClass", "PuTTY", "org.wezfurlong.wezterm")
 KEY_C, KEY_INSERT = "43", "2D"
 
 OPENING_SELECTION = "Opening selection"
@@ -226,6 +226,29 @@ class OpenSelection(SelvaneTestCase):
                 self.assertFalse([k for k in keys if k.startswith(KEY_C)], keys)
                 self.assert_clipboard_put_back()
                 self.close_sources()
+
+    def test_wordpads_select_all_is_read_without_the_clipboard(self):
+        # WordPad's CTRL+A in a one-line document selects the final paragraph mark too.
+        self.start()
+        selection = win_path(self.folder)
+        path = os.path.join(self.fixture, "wordpad.txt")
+        with open(path, "w", newline="") as f:
+            f.write(selection)
+        process = self.desk.spawn("wordpad", win_path(path))
+        self.addCleanup(lambda: process.poll() is None and process.kill())
+        window = self.desk.x_window_named("wordpad.txt", 30)
+        self.assertIsNotNone(window, "WordPad did not show the file")
+        try:
+            with self.desk.watch_injected_keys() as keys:
+                self.desk.xdotool("windowfocus", "--sync", window)
+                self.desk.key("ctrl+a")
+                self.desk.key("ctrl+super+o")
+                self.assert_opened('explore "%s"' % selection)
+            self.assertEqual(keys, [], "WordPad's selection is read without a key")
+            self.assert_clipboard_restored(selection)
+        finally:
+            self.desk.post(WM_CLOSE, cls="WORDPADTOP", title="-")
+            self.desk.window_gone("WORDPADTOP", "-", 5000)
 
     def test_a_held_hotkey_runs_once_and_every_new_press_runs(self):
         # While keys are held the X server repeats them (here after ~0.7 s, every 40 ms),

@@ -246,6 +246,22 @@ class SettingsPage(OptionsTestCase):
         self.assertTrue(self.desk.hotkey_taken(MOD_CONTROL | MOD_ALT, VK_K))
         self.assertFalse(self.desk.hotkey_taken(MOD_ALT | MOD_SHIFT, VK_K))
 
+    def test_a_press_with_the_options_in_front_sends_no_keys(self):
+        # Keys sent to Selvane's own window would wait behind the press and land in the
+        # hotkey box afterwards.
+        self.start()
+        self.open_options()
+        self.select_tab(1)
+        self.click(self.state()["hotkey.rect"])
+        before = self.state()["hotkey"]
+        with self.desk.watch_injected_keys() as keys:
+            self.desk.key("ctrl+super+o")
+            time.sleep(3)  # longer than a press waits for a copy
+        self.assertEqual(keys, [])
+        state = self.state()
+        self.assertEqual(state["hotkey"], before)
+        self.assertEqual(state["apply"], "0")
+
     def test_combination_held_elsewhere_is_refused(self):
         self.start()
         self.open_options()
