@@ -234,7 +234,11 @@ class OpenSelection(SelvaneTestCase):
         path = os.path.join(self.fixture, "wordpad.txt")
         with open(path, "w", newline="") as f:
             f.write(selection)
-        process = self.desk.spawn("wordpad", win_path(path))
+        drive = os.path.join(self.desk.env["WINEPREFIX"], "drive_c")
+        wordpad = next(os.path.join(drive, folder, "Windows NT", "Accessories", "wordpad.exe")
+                       for folder in ("Program Files (x86)", "Program Files")
+                       if os.path.exists(os.path.join(drive, folder, "Windows NT")))
+        process = self.desk.spawn(win_path(wordpad), win_path(path))
         self.addCleanup(lambda: process.poll() is None and process.kill())
         window = self.desk.x_window_named("wordpad.txt", 30)
         self.assertIsNotNone(window, "WordPad did not show the file")

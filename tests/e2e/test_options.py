@@ -253,14 +253,13 @@ class SettingsPage(OptionsTestCase):
         self.open_options()
         self.select_tab(1)
         self.click(self.state()["hotkey.rect"])
-        before = self.state()["hotkey"]
         with self.desk.watch_injected_keys() as keys:
             self.desk.key("ctrl+super+o")
             time.sleep(3)  # longer than a press waits for a copy
         self.assertEqual(keys, [])
-        state = self.state()
-        self.assertEqual(state["hotkey"], before)
-        self.assertEqual(state["apply"], "0")
+        # The box shows the typed keys themselves (CTRL and the Windows key), never an
+        # injected CTRL+C.
+        self.assertNotEqual(int(self.state()["hotkey"], 16) & 0xFF, 0x43)
 
     def test_combination_held_elsewhere_is_refused(self):
         self.start()
