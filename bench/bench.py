@@ -139,7 +139,8 @@ def set_first_launch_done():
 
 
 def measure_idle():
-    """CPU ticks over IDLE_SECONDS of Selvane (after one options cycle) and of the minimal
+    """CPU ticks over IDLE_SECONDS of Selvane (after one options cycle and a press that
+    copied nothing, whose late-copy watch ends inside the measured time) and of the minimal
     program, both idle at the same time."""
     selvane_ticks, minimal_ticks, threads = [], [], []
     extra_modules, start_modules = set(), set()
@@ -153,6 +154,9 @@ def measure_idle():
             if None not in pids:
                 start_modules = modules(pids[0]) - modules(pids[1])
             ctl("options-cycle", *SELVANE)
+            # A press that copies nothing leaves the late-copy watch (a clipboard listener and
+            # a one-shot timer) running into the measured time: its cost counts as idle.
+            ctl("press", *SELVANE)
             time.sleep(2)
             pids = [linux_pid("Selvane.exe"), linux_pid("bench_minimal_tray.exe")]
             if None in pids:
