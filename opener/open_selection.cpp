@@ -76,7 +76,7 @@ void CSelectionOpener::Run(const NOTIFYICONDATAW& icon, UINT hotkeyKey) {
     // is released inside, before the shell is asked to do anything, unless nothing was
     // copied in time: then it is kept for a while, to undo a copy that comes late.
     LateCopy late;
-    CaptureSelection(text, hotkeyKey, &late);
+    CaptureSelection(text, hotkeyKey, &late, m_ownProcess);
     if (late.armed) m_lateCopy.Start(icon.hWnd, std::move(late));
 
     CWin32OpenPlatform platform(icon.hWnd);  // the main window owns the menu of several paths

@@ -20,11 +20,15 @@ public:
     bool OnTimer(UINT_PTR timer);
     // Ends the watch (at shutdown, before the window goes).
     void StopWatching() { m_lateCopy.Stop(); }
+    // The process whose windows are never sent keys: this one. A benchmark whose stand-in
+    // windows run on threads of its own process sets 0 (no process).
+    void SetOwnProcess(DWORD process) { m_ownProcess = process; }
 
 private:
     void EnsureComApartment();
 
     CLateCopyWatch m_lateCopy;
+    DWORD m_ownProcess = GetCurrentProcessId();
 
     bool m_comTried = false;
     bool m_comApartment = false;

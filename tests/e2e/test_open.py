@@ -271,6 +271,26 @@ class OpenSelection(SelvaneTestCase):
         self.assertEqual(len(self.desk.recorded(self.log, 3, 15)), 3)
         self.assertEqual(len(self.desk.recorded(self.log, 4, 3)), 3)
 
+    def test_a_press_made_while_a_long_run_waits_is_a_press(self):
+        # A window that copies nothing keeps the run waiting 1.5 s for a copy; a second
+        # press in that time, after the keys came up, is the user's, not an auto-repeat.
+        self.start()
+        log = os.path.join(self.fixture, "long run.log")
+        process, window = self.desk.open_source(log, "C:\\not selected", selected=False)
+        self.sources.append(process)
+        self.assertIsNotNone(window, "e2e_source did not show")
+        self.desk.xdotool("windowfocus", "--sync", window)
+        # Held long enough to be seen held (so the press is watched for repeats), let go
+        # before the keyboard repeats.
+        self.desk.xdotool("keydown", "ctrl", "keydown", "super", "keydown", "o")
+        time.sleep(0.3)
+        self.desk.xdotool("keyup", "o", "keyup", "super", "keyup", "ctrl")
+        self.source_keys(log, KEY_C + "+ctrl")
+        self.desk.key("ctrl+super+o")
+        self.assertTrue(self.desk.wait_until(
+            lambda: self.source_keys(log).count(KEY_C + "+ctrl") == 2, 10),
+            "the second press was dropped as a repeat")
+
     def test_doubled_backslashes_open_the_same_folder(self):
         self.start()
         literal = win_path(self.folder).replace("\\", "\\\\")

@@ -811,21 +811,6 @@ TEST(CopyThroughClipboard, HundredCapturesLeaveObjectCountsAlone) {
     ExpectSameWithMarkers(before, ClipboardContents(), "after a hundred captures");
 }
 
-// A press over a clipboard holding formats without data goes on: the selection is read and
-// what could be saved comes back.
-TEST(CopyThroughClipboard, GoesOnOverFormatsWithoutData) {
-    Holder holder("delayed", "");
-    ASSERT_TRUE(holder.InPlace());
-    CTestSource source(EditSource());
-    ASSERT_TRUE(source.IsForeground());
-    std::wstring text;
-    EXPECT_EQ(CopyThroughClipboard(CopyKey::kC, text, 0), CopyResult::kCopied);
-    EXPECT_EQ(text, kSelection);
-    const std::vector<UINT> after = Formats();
-    EXPECT_TRUE(Contains(after, RegisterClipboardFormatW(L"SelvaneTestRendered")));
-    EXPECT_FALSE(Contains(after, RegisterClipboardFormatW(L"SelvaneTestDelayed")));
-}
-
 // A clipboard listener that opens the clipboard the moment the press's read lets it go, and
 // keeps it longer than any put-back would wait. It must find the user's contents already
 // back: the read and the put-back are one opening.
