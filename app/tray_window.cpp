@@ -39,11 +39,6 @@ bool HotkeyHeld(LPARAM lParam) {
     return true;
 }
 
-// Tick counts wrap after 49.7 days; compare them by their difference.
-bool NotAfter(DWORD earlier, DWORD later) {
-    return static_cast<LONG>(later - earlier) >= 0;
-}
-
 // As long as the copy keystroke waits for the hotkey's modifiers.
 constexpr DWORD kReleaseWaitMs = 2000;
 
@@ -57,9 +52,9 @@ CTrayWindow::CTrayWindow()
       m_optionDialog(nullptr),
       m_taskbarCreatedMessage(0),
       m_iconTries(0),
-      m_pressTracked(false),
-      m_pressStart(0),
-      m_pressReleased(0) {
+      m_releaseWatch(nullptr),
+      m_watchedKeys(0),
+      m_waitAfterRun(false) {
     SettingsKeyPath = "Software\\Selvane";
     // Before the single-instance test on purpose: the Settings page reads the stored
     // hotkey here, in every copy.
@@ -166,7 +161,14 @@ LRESULT CTrayWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         case WM_TIMER:
-            if (wParam == kIconRetryTimer) RetryTrayIcon();
+            if (wParam == kIconRetryTimer) {
+                RetryTrayIcon();
+            } else {
+                m_opener.OnTimer(wParam);
+            }
+            return 0;
+        case WM_CLIPBOARDUPDATE:
+            m_opener.OnClipboardUpdate();
             return 0;
         default:
             return DefWindowProcW(m_hWnd, message, wParam, lParam);
@@ -281,6 +283,8 @@ bool CTrayWindow::IconAdded() {
 void CTrayWindow::RetryTrayIcon() {
     // One shot per try: no timer is left running once the icon is in or the tries are up.
     KillTimer(m_hWnd, kIconRetryTimer);
+    m_opener.StopWatching();
+    EndReleaseWatch();
     if (m_iconAdded || TryAddIcon()) return;
     if (++m_iconTries < kIconTries &&
         SetTimer(m_hWnd, kIconRetryTimer, kIconRetryMs, nullptr) != 0) {
@@ -291,27 +295,54 @@ void CTrayWindow::RetryTrayIcon() {
 
 bool CTrayWindow::IsRepeatedHotkey() {
     // A message sent by a program is no key press.
-    if (InSendMessage() || !m_pressTracked) return false;
-    // Auto-repeat goes on while the keys stay down, so the press's repeats carry the
-    // times of the key events between its start and its release. A press made after the
-    // release is a new one, even when it was queued during the run.
-    const DWORD time = static_cast<DWORD>(GetMessageTime());
-    return NotAfter(m_pressStart, time) && NotAfter(time, m_pressReleased);
+    if (InSendMessage()) return false;
+    return m_repeats.IsRepeat(static_cast<DWORD>(GetMessageTime()));
 }
 
 void CTrayWindow::TrackHotkeyPress(LPARAM lParam) {
     // The system does not honour MOD_NOREPEAT everywhere (Wine does not). Watch the keys
-    // of this press until they are let go, to know which later messages repeat it.
-    m_pressTracked = !InSendMessage() && HotkeyHeld(lParam);
-    m_pressStart = static_cast<DWORD>(GetMessageTime());
-    m_pressReleased = GetTickCount();
+    // of this press until they are let go, to know which later messages repeat it. The
+    // watch runs beside the press: a press made after the release, while the run was still
+    // busy, is a new one.
+    EndReleaseWatch();
+    m_waitAfterRun = false;
+    if (InSendMessage() || !HotkeyHeld(lParam)) {
+        m_repeats.Untracked();
+        return;
+    }
+    m_repeats.Pressed(static_cast<DWORD>(GetMessageTime()));
+    m_watchedKeys = lParam;
+    m_releaseWatch = CreateThread(nullptr, 0, &CTrayWindow::WatchRelease, this, 0, nullptr);
+    if (m_releaseWatch == nullptr) {
+        TraceLastError();
+        m_waitAfterRun = true;
+    }
+}
+
+DWORD WINAPI CTrayWindow::WatchRelease(void* self) {
+    CTrayWindow* window = static_cast<CTrayWindow*>(self);
+    const DWORD start = GetTickCount();
+    while (HotkeyHeld(window->m_watchedKeys) && GetTickCount() - start < kReleaseWaitMs) {
+        Sleep(10);
+    }
+    window->m_repeats.Released(GetTickCount());
+    return 0;
 }
 
 void CTrayWindow::WaitForHotkeyRelease(LPARAM lParam) {
-    if (!m_pressTracked) return;
+    if (!m_waitAfterRun) return;
+    m_waitAfterRun = false;
     const DWORD start = GetTickCount();
     while (HotkeyHeld(lParam) && GetTickCount() - start < kReleaseWaitMs) Sleep(10);
-    m_pressReleased = GetTickCount();
+    m_repeats.Released(GetTickCount());
+}
+
+void CTrayWindow::EndReleaseWatch() {
+    if (m_releaseWatch == nullptr) return;
+    // The watch ends by itself within kReleaseWaitMs of its start.
+    WaitForSingleObject(m_releaseWatch, kReleaseWaitMs + 500);
+    CloseHandle(m_releaseWatch);
+    m_releaseWatch = nullptr;
 }
 
 bool CTrayWindow::LoadTrayMenu() {

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "base/press_repeat.h"
 #include "opener/open_selection.h"
 #include "services/tray_state.h"
 
@@ -53,10 +54,14 @@ public:
     // timer (kIconRetryTimer) tries again, up to kIconTries in all.
     int m_iconTries;
     // The hotkey press that started the last run, while its keys were seen held: hotkey
-    // messages typed between m_pressStart and m_pressReleased are its auto-repeats.
-    bool m_pressTracked;
-    DWORD m_pressStart;
-    DWORD m_pressReleased;
+    // messages typed between its start and the keys' release are its auto-repeats.
+    CPressRepeatFilter m_repeats;
+    // Watches the keys of the tracked press until they come up, while the run goes on:
+    // a thread of its own, ended with the release (at most kReleaseWaitMs).
+    HANDLE m_releaseWatch;
+    LPARAM m_watchedKeys;
+    // The watch could not be started: the release is noted after the run instead.
+    bool m_waitAfterRun;
     // Runs the presses; holds what outlives one run (COM on this thread).
     CSelectionOpener m_opener;
 
@@ -72,6 +77,8 @@ private:
     bool IsRepeatedHotkey();
     void TrackHotkeyPress(LPARAM lParam);
     void WaitForHotkeyRelease(LPARAM lParam);
+    void EndReleaseWatch();
+    static DWORD WINAPI WatchRelease(void* self);
 };
 
 // The tray icon's add request is tried again on this timer of the main window while the

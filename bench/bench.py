@@ -139,7 +139,8 @@ def set_first_launch_done():
 
 
 def measure_idle():
-    """CPU ticks over IDLE_SECONDS of Selvane (after one options cycle) and of the minimal
+    """CPU ticks over IDLE_SECONDS of Selvane (after one options cycle and a press that
+    copied nothing, whose late-copy watch ends inside the measured time) and of the minimal
     program, both idle at the same time."""
     selvane_ticks, minimal_ticks, threads = [], [], []
     extra_modules, start_modules = set(), set()
@@ -153,7 +154,11 @@ def measure_idle():
             if None not in pids:
                 start_modules = modules(pids[0]) - modules(pids[1])
             ctl("options-cycle", *SELVANE)
-            time.sleep(2)
+            # A press that copies nothing leaves the late-copy watch (a clipboard listener and
+            # a one-shot timer) running into the measured time: its cost counts as idle.
+            ctl("press", *SELVANE)
+            # The press itself waits 1.5 s for a copy; the measurement starts after it.
+            time.sleep(4)
             pids = [linux_pid("Selvane.exe"), linux_pid("bench_minimal_tray.exe")]
             if None in pids:
                 raise RuntimeError("cannot find the Linux processes")
@@ -258,7 +263,7 @@ def main():
         return "met" if ok else "MISSED"
 
     rows = [
-        ("Idle CPU, 30 s after an options cycle (median)",
+        ("Idle CPU, 30 s after an options cycle and a press that copied nothing (median)",
          f"{statistics.median(idle_selvane):g} ticks (runs {idle_selvane})",
          f"minimal: {statistics.median(idle_minimal):g} ticks", "0 ticks",
          verdict(statistics.median(idle_selvane) == 0)),

@@ -357,6 +357,16 @@ int WaitIcon(const wchar_t* cls, const wchar_t* title, DWORD timeout) {
 
 // quit CLASS TITLE: WM_CLOSE to the main window and wait for the process to end; prints
 // its exit code.
+// A hotkey press as the system posts it, for a program whose front window copies nothing:
+// the press gives up waiting and keeps the clipboard's snapshot for a late copy.
+int Press(const wchar_t* cls, const wchar_t* title) {
+    HWND main = FindWindowW(cls, title);
+    if (!main) return 1;
+    const bool posted =
+        PostMessageW(main, WM_HOTKEY, 0, MAKELPARAM(MOD_CONTROL | MOD_WIN, 'O')) != FALSE;
+    return posted ? 0 : 1;
+}
+
 int Quit(const wchar_t* cls, const wchar_t* title) {
     HWND main = FindWindowW(cls, title);
     if (!main) return 1;
@@ -388,10 +398,11 @@ int wmain(int argc, wchar_t** argv) {
         if (cmd == L"clip-put") return ClipPut(argc, argv);
         if (cmd == L"clip-dump") return ClipDump();
         if (cmd == L"quit" && argc == 4) return Quit(argv[2], argv[3]);
+        if (cmd == L"press" && argc == 4) return Press(argv[2], argv[3]);
     }
     fwprintf(stderr,
              L"usage: bench_ctl startup RUNS SETTLE_MS {LABEL EXE CLASS TITLE}...\n"
-             L"       bench_ctl options-cycle|gui-resources|quit CLASS TITLE\n"
+             L"       bench_ctl options-cycle|gui-resources|quit|press CLASS TITLE\n"
              L"       bench_ctl wait-icon CLASS TITLE TIMEOUT_MS\n"
              L"       bench_ctl gdi-selftest | clip-dump | clip-put {FORMAT HEX}...\n");
     return 2;

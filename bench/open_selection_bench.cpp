@@ -371,6 +371,8 @@ int wmain(int argc, wchar_t** argv) {
     CTrayWindow tray;
     // No options window on this object's start: the bench's own prefix is always "new".
     WriteSetting(std::string("FirstLaunch"), false);
+    // The stand-in source window is a thread of this process: not Selvane's own window.
+    tray.m_opener.SetOwnProcess(0);
     if (!tray.Create()) {
         fwprintf(stderr, L"cannot create the tray window\n");
         return 1;

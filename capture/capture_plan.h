@@ -29,6 +29,8 @@ enum class NothingReason {
     kHigherRights,  // the foreground program runs at a higher integrity level: the system
                     // drops injected keys and messages into it without telling
     kPassword,      // a password box: never read, and it copies nothing anyway
+    kOwnWindow,     // one of Selvane's own windows, without an edit control to read: keys
+                    // sent to it would wait behind this very press and land afterwards
 };
 
 struct CapturePlan {
@@ -56,6 +58,15 @@ public:
     // cannot be read.
     virtual bool ForegroundIntegrity(std::uint32_t& level) = 0;
     virtual bool OwnIntegrity(std::uint32_t& level) = 0;
+
+    // Which program is in front, and what the focused control can be read with.
+    // Whether the foreground window belongs to this very process.
+    virtual bool ForegroundIsOwnProcess() = 0;
+    // File name (no folder) of the foreground process's executable; empty when unknown.
+    virtual std::wstring ForegroundExecutable() = 0;
+    // Whether the focused control is a Unicode window: an ANSI edit control counts its
+    // positions in bytes, which a direct read cannot match to characters.
+    virtual bool FocusIsUnicode() = 0;
 };
 
 // The kind of edit control a window class names, compared without case as the system
@@ -64,6 +75,15 @@ EditKind EditKindOf(const std::wstring& windowClass);
 
 // Whether a window class is a terminal's: its programs take CTRL+C as an interrupt.
 bool IsTerminalClass(const std::wstring& windowClass);
+// Whether an executable's file name is a terminal's whose window class other programs
+// share, so that only the name tells it apart.
+bool IsTerminalExecutable(const std::wstring& fileName);
+
+// Whether text read directly from a control of `kind` can stand for what a copy would give.
+// A NUL means the text was cut short on the way. A rich edit control's text may also hold
+// its structure (objects, table and annotation marks, line breaks inside a paragraph, which
+// its copy turns into something else): such text goes through the clipboard.
+bool DirectTextIsPlain(EditKind kind, const std::wstring& text);
 
 // The way this press reads the selection.
 CapturePlan PlanCapture(CCapturePlatform& platform);

@@ -42,10 +42,6 @@ bool Ask(HWND control, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR& re
                                kDirectReadTimeoutMs, &result) != 0;
 }
 
-// A rich edit control shows an embedded object (a picture) as this character; what CTRL+C
-// makes of one is the control's business.
-constexpr wchar_t kObjectReplacement = 0xFFFC;
-
 // Reads a selection that lies inside one line, from that line alone. `beyondLine` is set
 // when the selection does not (or the line is too long for EM_GETLINE).
 DirectRead ReadLine(HWND control, EditKind kind, DWORD start, DWORD end, std::wstring& text,
@@ -61,6 +57,20 @@ DirectRead ReadLine(HWND control, EditKind kind, DWORD start, DWORD end, std::ws
         return DirectRead::kUnavailable;
     }
     if (lineStart > start) return DirectRead::kUnavailable;
+    // A rich edit selection may end with the line's paragraph mark (a triple click, select
+    // all): the position after the line's text. It is the mark when the next line starts
+    // right after it, or when there is no next line (the document's final mark).
+    if (kind == EditKind::kRichEdit && end == lineStart + lineLength + 1) {
+        DWORD_PTR next = 0;
+        const bool mark =
+            multiline ? Ask(control, EM_LINEINDEX, line + 1, 0, next) &&
+                            (next == end || static_cast<LONG_PTR>(next) == -1)
+                      : true;  // a single-line control has only its final mark
+        if (mark) {
+            end = static_cast<DWORD>(lineStart + lineLength);
+            if (start == end) return DirectRead::kEmpty;  // the mark alone: no text
+        }
+    }
     if (end > lineStart + lineLength || lineLength > kDirectReadMaxLine) {
         beyondLine = true;
         return DirectRead::kUnavailable;
@@ -76,23 +86,33 @@ DirectRead ReadLine(HWND control, EditKind kind, DWORD start, DWORD end, std::ws
         return DirectRead::kUnavailable;
     }
     std::wstring read(buffer.data() + (start - lineStart), end - start);
-    // Text cut short on the way shows as NULs where it should be.
-    if (read.find(L'\0') != std::wstring::npos) return DirectRead::kUnavailable;
-    if (kind == EditKind::kRichEdit && read.find(kObjectReplacement) != std::wstring::npos) {
-        return DirectRead::kUnavailable;
-    }
+    if (!DirectTextIsPlain(kind, read)) return DirectRead::kUnavailable;
     text = std::move(read);
     return DirectRead::kText;
 }
 
 }  // namespace
 
-CWin32CapturePlatform::CWin32CapturePlatform() : m_foreground(GetForegroundWindow()) {
+CWin32CapturePlatform::CWin32CapturePlatform(DWORD ownProcess)
+    : m_foreground(GetForegroundWindow()), m_ownProcess(ownProcess) {
     if (m_foreground == nullptr) return;
     GUITHREADINFO info = {};
     info.cbSize = sizeof(info);
-    const DWORD thread = GetWindowThreadProcessId(m_foreground, nullptr);
+    const DWORD thread = GetWindowThreadProcessId(m_foreground, &m_process);
     if (thread != 0 && GetGUIThreadInfo(thread, &info)) m_focus = info.hwndFocus;
+}
+
+CWin32CapturePlatform::~CWin32CapturePlatform() {
+    if (m_processHandle != nullptr) CloseHandle(m_processHandle);
+}
+
+HANDLE CWin32CapturePlatform::ForegroundHandle() {
+    if (!m_handleTried && m_process != 0) {
+        m_handleTried = true;
+        // The limited right is granted for processes of other users and higher levels too.
+        m_processHandle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, m_process);
+    }
+    return m_processHandle;
 }
 
 std::wstring CWin32CapturePlatform::ForegroundClass() {
@@ -104,24 +124,43 @@ std::wstring CWin32CapturePlatform::FocusClass() {
 }
 
 bool CWin32CapturePlatform::FocusIsPassword() {
-    return m_focus != nullptr && (GetWindowLongPtrW(m_focus, GWL_STYLE) & ES_PASSWORD) != 0;
+    if (m_focus == nullptr) return false;
+    if ((GetWindowLongPtrW(m_focus, GWL_STYLE) & ES_PASSWORD) != 0) return true;
+    // A rich edit password field need not carry the style; its password character tells.
+    // The message has no pointer, so it is safe across processes. No answer: as a password
+    // box, so that nothing is read or sent.
+    DWORD_PTR character = 0;
+    return !Ask(m_focus, EM_GETPASSWORDCHAR, 0, 0, character) || character != 0;
 }
 
 bool CWin32CapturePlatform::ForegroundIntegrity(std::uint32_t& level) {
-    DWORD process = 0;
-    if (m_foreground == nullptr || GetWindowThreadProcessId(m_foreground, &process) == 0) {
-        return false;
-    }
-    if (process == GetCurrentProcessId()) return OwnIntegrity(level);
-    HANDLE handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
-    if (handle == nullptr) return false;
-    const bool read = IntegrityOfProcess(handle, level);
-    CloseHandle(handle);
-    return read;
+    if (m_process == 0) return false;
+    if (m_process == GetCurrentProcessId()) return OwnIntegrity(level);
+    const HANDLE handle = ForegroundHandle();
+    return handle != nullptr && IntegrityOfProcess(handle, level);
 }
 
 bool CWin32CapturePlatform::OwnIntegrity(std::uint32_t& level) {
     return IntegrityOfProcess(GetCurrentProcess(), level);
+}
+
+bool CWin32CapturePlatform::ForegroundIsOwnProcess() {
+    return m_process != 0 && m_process == m_ownProcess;
+}
+
+std::wstring CWin32CapturePlatform::ForegroundExecutable() {
+    const HANDLE handle = ForegroundHandle();
+    if (handle == nullptr) return std::wstring();
+    wchar_t path[MAX_PATH * 2] = L"";
+    DWORD size = MAX_PATH * 2;
+    if (!QueryFullProcessImageNameW(handle, 0, path, &size)) return std::wstring();
+    const std::wstring full(path, size);
+    const size_t slash = full.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? full : full.substr(slash + 1);
+}
+
+bool CWin32CapturePlatform::FocusIsUnicode() {
+    return m_focus != nullptr && IsWindowUnicode(m_focus) != FALSE;
 }
 
 DirectRead ReadSelectionDirectly(HWND control, EditKind kind, std::wstring& text) {
@@ -158,7 +197,7 @@ DirectRead ReadSelectionDirectly(HWND control, EditKind kind, std::wstring& text
             return DirectRead::kUnavailable;
         }
         std::wstring read(buffer.data() + start, end - start);
-        if (read.find(L'\0') != std::wstring::npos) return DirectRead::kUnavailable;
+        if (!DirectTextIsPlain(kind, read)) return DirectRead::kUnavailable;
         text = std::move(read);
     } catch (const std::bad_alloc&) {
         return DirectRead::kUnavailable;
@@ -166,19 +205,11 @@ DirectRead ReadSelectionDirectly(HWND control, EditKind kind, std::wstring& text
     return DirectRead::kText;
 }
 
-CaptureWay CaptureSelection(std::wstring& text, UINT heldKey) {
-    CWin32CapturePlatform platform;
+CaptureWay CaptureSelection(std::wstring& text, UINT heldKey, LateCopy* late,
+                            DWORD ownProcess) {
+    CWin32CapturePlatform platform(ownProcess);
     const CapturePlan plan = PlanCapture(platform);
     CaptureWay way = plan.way;
-    if (way == CaptureWay::kNothing) {
-        // No new string in the catalogue for this: the reason goes to the debugger output.
-        if (plan.reason == NothingReason::kHigherRights) {
-            OutputDebugStringA(
-                "Selvane: the foreground program runs with higher rights than Selvane; the "
-                "system drops keys sent to it, so nothing was copied.\n");
-        }
-        return CaptureWay::kNothing;
-    }
     if (way == CaptureWay::kReadDirectly) {
         switch (ReadSelectionDirectly(platform.Focus(), plan.edit, text)) {
             case DirectRead::kText:
@@ -191,8 +222,18 @@ CaptureWay CaptureSelection(std::wstring& text, UINT heldKey) {
                 break;
         }
     }
+    if (way == CaptureWay::kNothing) {
+        // No new string in the catalogue for this: the reason goes to the debugger output.
+        if (plan.reason == NothingReason::kHigherRights) {
+            OutputDebugStringA(
+                "Selvane: the foreground program runs with higher rights than Selvane; the "
+                "system drops keys sent to it, so nothing was copied.\n");
+        }
+        return CaptureWay::kNothing;
+    }
     const CopyKey key = way == CaptureWay::kInsertKeys ? CopyKey::kInsert : CopyKey::kC;
-    if (CopyThroughClipboard(key, text, heldKey) != CopyResult::kCopied) {
+    if (late != nullptr) late->targetProcess = platform.ForegroundProcess();
+    if (CopyThroughClipboard(key, text, heldKey, late) != CopyResult::kCopied) {
         text.clear();
         return CaptureWay::kNothing;
     }

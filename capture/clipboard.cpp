@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cwchar>
 #include <new>
+#include <string>
 #include <utility>
 
 #include "res/trace.h"
@@ -250,6 +251,34 @@ bool ReadOpenClipboardText(std::wstring& text) {
     return true;
 }
 
+// The user's injected keys and the system's note of them may lie this far apart.
+constexpr DWORD kInputSlackMs = 50;
+
+void TraceFormatLeftOut(UINT format) {
+    const std::string line = "Selvane: clipboard format " + std::to_string(format) +
+                             " yields no data and is left out of the put-back.\n";
+    OutputDebugStringA(line.c_str());
+}
+
+// Empties the open clipboard and hands it every saved entry. Nothing is allocated here: every
+// entry goes back unless it has nothing to give or the clipboard refuses it.
+bool PutBackOpen(ClipboardSnapshot& snapshot) {
+    EmptyClipboard();
+    bool everyEntry = true;
+    bool anyEntry = false;
+    for (ClipboardEntry& entry : snapshot.entries) {
+        if (PutEntry(entry)) {
+            anyEntry = true;
+        } else {
+            everyEntry = false;
+        }
+    }
+    // The put-back is the user's old copy, not a new one: history, sync and clipboard
+    // managers are told to leave it out. An empty clipboard needs no such word.
+    if (anyEntry) AddPutBackMarkers(snapshot);
+    return everyEntry;
+}
+
 }  // namespace
 
 ClipboardEntry::~ClipboardEntry() {
@@ -331,7 +360,7 @@ bool ClipboardGuard::Open() {
             return true;
         }
         DWORD error = GetLastError();
-        if (GetTickCount() - start >= kClipboardOpenRetryMs) {
+        if (GetTickCount() - start >= m_retryMs) {
             SetLastError(error);
             TraceLastError();
             return false;
@@ -348,10 +377,14 @@ bool SaveClipboard(ClipboardSnapshot& snapshot) {
     try {
         for (UINT format = EnumClipboardFormats(0); format != 0;
              format = EnumClipboardFormats(format)) {
-            HANDLE handle = GetClipboardData(format);
-            // A delayed-rendered format whose owner did not render: the contents cannot be
-            // saved whole, so nothing is taken and the clipboard is left alone.
-            if (handle == nullptr) return false;
+            // CF_OWNERDISPLAY is drawn by its owner and never holds data; a delayed format
+            // whose owner does not render it has none either. Nobody could put them back:
+            // leave them out rather than give up the whole press.
+            HANDLE handle = format == CF_OWNERDISPLAY ? nullptr : GetClipboardData(format);
+            if (handle == nullptr) {
+                TraceFormatLeftOut(format);
+                continue;
+            }
             entries.emplace_back(format);
             CopyFormat(handle, entries.back());
         }
@@ -383,7 +416,7 @@ void SendCopyKeystroke(CopyKey key, UINT heldKey) {
     SendKeys(ups, 2);
 }
 
-bool WaitForCopy(DWORD before, std::wstring& text) {
+bool WaitForCopy(DWORD before, std::wstring& text, ClipboardSnapshot* putBack) {
     // The number changes when the program empties the clipboard, before it has placed its
     // formats; it holds the clipboard open until it has, so the read waits for the open.
     // Timed by the clock: a Sleep of a few ms may take a whole scheduler tick.
@@ -391,6 +424,9 @@ bool WaitForCopy(DWORD before, std::wstring& text) {
     for (;;) {
         if (GetClipboardSequenceNumber() != before && OpenClipboard(GetDesktopWindow())) {
             ReadOpenClipboardText(text);
+            // Put back before closing: a listener told of the copy would otherwise open the
+            // clipboard first and could hold it past any retry.
+            if (putBack != nullptr) PutBackOpen(*putBack);
             CloseClipboard();
             return true;
         }
@@ -399,17 +435,31 @@ bool WaitForCopy(DWORD before, std::wstring& text) {
     }
 }
 
-CopyResult CopyThroughClipboard(CopyKey key, std::wstring& text, UINT heldKey) {
+CopyResult CopyThroughClipboard(CopyKey key, std::wstring& text, UINT heldKey, LateCopy* late) {
     ClipboardSnapshot snapshot;
     // Without a snapshot the user's clipboard could not be put back: touch nothing.
     if (!SaveClipboard(snapshot)) return CopyResult::kNotSaved;
     const DWORD before = GetClipboardSequenceNumber();
     SendCopyKeystroke(key, heldKey);
-    // Only what this press's copy put there is the selection. Nothing copied: the text on
-    // the clipboard is the user's, not a selection, and there is nothing to put back.
-    if (!WaitForCopy(before, text)) return CopyResult::kNothingCopied;
-    RestoreClipboard(snapshot);
-    return CopyResult::kCopied;
+    const DWORD keysSent = GetTickCount();
+    // Only what this press's copy put there is the selection.
+    if (WaitForCopy(before, text, &snapshot)) return CopyResult::kCopied;
+    // Nothing copied: the text on the clipboard is the user's, not a selection, and there
+    // is nothing to put back now. A program that copies later would replace the user's
+    // clipboard: the caller may watch for that with the snapshot, unless the user has
+    // already typed or clicked since the keystroke (then a later copy may be theirs).
+    if (late != nullptr) {
+        LASTINPUTINFO input = {};
+        input.cbSize = sizeof(input);
+        if (GetLastInputInfo(&input) &&
+            static_cast<LONG>(input.dwTime - keysSent) <= static_cast<LONG>(kInputSlackMs)) {
+            late->snapshot = std::move(snapshot);
+            late->sequence = before;
+            late->inputTime = input.dwTime;
+            late->armed = true;
+        }
+    }
+    return CopyResult::kNothingCopied;
 }
 
 bool GetClipboardText(std::wstring& text) {
@@ -419,23 +469,8 @@ bool GetClipboardText(std::wstring& text) {
 }
 
 bool RestoreClipboard(ClipboardSnapshot& snapshot) {
-    ClipboardGuard guard;
+    // A failed open is traced by the guard, once, with the system's reason.
+    ClipboardGuard guard(kPutBackRetryMs);
     if (!guard.Open()) return false;
-
-    EmptyClipboard();
-    // Nothing is allocated here any more: every entry goes back unless it has nothing to
-    // give or the clipboard refuses it.
-    bool everyEntry = true;
-    bool anyEntry = false;
-    for (ClipboardEntry& entry : snapshot.entries) {
-        if (PutEntry(entry)) {
-            anyEntry = true;
-        } else {
-            everyEntry = false;
-        }
-    }
-    // The put-back is the user's old copy, not a new one: history, sync and clipboard
-    // managers are told to leave it out. An empty clipboard needs no such word.
-    if (anyEntry) AddPutBackMarkers(snapshot);
-    return everyEntry;
+    return PutBackOpen(snapshot);
 }

@@ -45,28 +45,14 @@ public:
     std::vector<ClipboardEntry> entries;
 };
 
-// Keeps the clipboard open for one scope and closes it on every way out.
-class ClipboardGuard {
-public:
-    ClipboardGuard() = default;
-    ~ClipboardGuard();
-    ClipboardGuard(const ClipboardGuard&) = delete;
-    ClipboardGuard& operator=(const ClipboardGuard&) = delete;
-
-    // Opens the clipboard with the desktop window as owner. Clipboard monitors hold the
-    // clipboard for a moment after every change, so a failed open is retried for a short
-    // while; the last error is traced once when the final try fails.
-    bool Open();
-    bool IsOpen() const { return m_open; }
-
-private:
-    bool m_open = false;
-};
-
-// How long ClipboardGuard::Open keeps trying, and how long SendCopyKeystroke waits for the
-// user to let go of the modifier keys.
+// How long ClipboardGuard::Open keeps trying by default, and how often.
 constexpr DWORD kClipboardOpenRetryMs = 150;
 constexpr DWORD kClipboardOpenRetryStepMs = 10;
+// A put-back in an opening of its own waits longer: clipboard listeners (history, managers,
+// remote-desktop sync) open the clipboard after every change, and the user's contents must
+// not be lost to one of them.
+constexpr DWORD kPutBackRetryMs = 1000;
+// How long SendCopyKeystroke waits for the user to let go of the modifier keys.
 constexpr DWORD kModifierReleaseWaitMs = 2000;
 // Gap between the injected key events, so that a program reading the key state sees CTRL
 // held while the copy key goes down.
@@ -75,6 +61,25 @@ constexpr DWORD kKeyGapMs = 5;
 // copies later than this has copied nothing for this press.
 constexpr DWORD kCopyWaitMs = 1500;
 constexpr DWORD kCopyPollMs = 5;
+
+// Keeps the clipboard open for one scope and closes it on every way out.
+class ClipboardGuard {
+public:
+    explicit ClipboardGuard(DWORD retryMs = kClipboardOpenRetryMs) : m_retryMs(retryMs) {}
+    ~ClipboardGuard();
+    ClipboardGuard(const ClipboardGuard&) = delete;
+    ClipboardGuard& operator=(const ClipboardGuard&) = delete;
+
+    // Opens the clipboard with the desktop window as owner. Clipboard monitors hold the
+    // clipboard for a moment after every change, so a failed open is retried for the
+    // guard's while; the last error is traced once when the final try fails.
+    bool Open();
+    bool IsOpen() const { return m_open; }
+
+private:
+    DWORD m_retryMs;
+    bool m_open = false;
+};
 
 // The copy key sent with CTRL: C, or INSERT where CTRL+C would interrupt (terminals).
 enum class CopyKey { kC, kInsert };
@@ -86,19 +91,36 @@ enum class CopyResult {
     kCopied,         // the program copied; its text (if any) was read, the clipboard put back
 };
 
+// What a press that copied nothing in time leaves behind, so that a copy the program makes
+// afterwards can be undone (see late_copy.h).
+struct LateCopy {
+    ClipboardSnapshot snapshot;  // the user's clipboard, as the press found it
+    DWORD targetProcess = 0;     // the process the keys went to
+    DWORD sequence = 0;          // the clipboard's sequence number when the press gave up
+    DWORD inputTime = 0;         // GetLastInputInfo's time then: the keystroke's own
+    bool armed = false;          // the fields above are set and worth watching with
+};
+
+// Saves every format that yields data. A format that yields none (CF_OWNERDISPLAY, or a
+// delayed one whose owner does not render it) cannot be put back by anyone: it is left
+// out and traced. False when the clipboard cannot be opened or memory runs out.
 bool SaveClipboard(ClipboardSnapshot& snapshot);
 // Waits for the user's modifier keys and `heldKey` (0: none) to be let go, then injects
 // CTRL + the copy key.
 void SendCopyKeystroke(CopyKey key = CopyKey::kC, UINT heldKey = 0);
 // Waits (up to kCopyWaitMs) until the clipboard's sequence number differs from `before`
 // and the clipboard can be opened, then reads its Unicode text into `text` (left alone when
-// there is none). False when nothing changed in time.
-bool WaitForCopy(DWORD before, std::wstring& text);
+// there is none) and, in that same opening, puts `putBack` back when it is given. False
+// when nothing changed in time.
+bool WaitForCopy(DWORD before, std::wstring& text, ClipboardSnapshot* putBack = nullptr);
 bool GetClipboardText(std::wstring& text);
-// Hands every saved entry to the clipboard; what the clipboard took, the snapshot no longer
+// Hands every saved entry to the clipboard, in an opening of its own that is retried for
+// kPutBackRetryMs; a failure is traced. What the clipboard took, the snapshot no longer
 // owns. When something came back, the marker formats that keep a put-back out of clipboard
 // history, cloud sync and clipboard managers are added, unless the snapshot holds them.
 bool RestoreClipboard(ClipboardSnapshot& snapshot);
 // The whole capture through the clipboard: save, the copy keystroke, the wait for the copy,
-// the read and the put-back. A press that copied nothing leaves the clipboard as it found it.
-CopyResult CopyThroughClipboard(CopyKey key, std::wstring& text, UINT heldKey = 0);
+// the read and the put-back in the same opening. A press that copied nothing leaves the
+// clipboard as it found it, and hands the snapshot to `late` when it is given.
+CopyResult CopyThroughClipboard(CopyKey key, std::wstring& text, UINT heldKey = 0,
+                                LateCopy* late = nullptr);

@@ -7,6 +7,7 @@
 #include <objbase.h>
 
 #include <string>
+#include <utility>
 
 #include "capture/capture_win.h"
 #include "opener/open_decision.h"
@@ -61,11 +62,22 @@ void CSelectionOpener::ReleaseComApartment() {
     if (uninitialize != nullptr) uninitialize();
 }
 
+bool CSelectionOpener::OnTimer(UINT_PTR timer) {
+    if (timer != kLateCopyTimer) return false;
+    m_lateCopy.Stop();
+    return true;
+}
+
 void CSelectionOpener::Run(const NOTIFYICONDATAW& icon, UINT hotkeyKey) {
     std::wstring text;
+    // A new press ends the last one's watch: its copy can no longer be told from this one's.
+    m_lateCopy.Stop();
     // Read directly where the control allows, else through the clipboard; a large snapshot
-    // is released inside, before the shell is asked to do anything.
-    CaptureSelection(text, hotkeyKey);
+    // is released inside, before the shell is asked to do anything, unless nothing was
+    // copied in time: then it is kept for a while, to undo a copy that comes late.
+    LateCopy late;
+    CaptureSelection(text, hotkeyKey, &late, m_ownProcess);
+    if (late.armed) m_lateCopy.Start(icon.hWnd, std::move(late));
 
     CWin32OpenPlatform platform(icon.hWnd);  // the main window owns the menu of several paths
     if (!text.empty()) EnsureComApartment();  // a press that copied nothing asks the shell nothing

@@ -20,7 +20,7 @@ import unittest
 from harness import E2E_ROOT, RECORDER_EXE, WM_CLOSE, SelvaneTestCase, win_path
 
 TERMINAL_CLASSES = ("ConsoleWindowClass", "CASCADIA_HOSTING_WINDOW_CLASS", "mintty",
-                    "VirtualConsoleClass")
+                    "VirtualConsoleClass", "PuTTY", "org.wezfurlong.wezterm")
 KEY_C, KEY_INSERT = "43", "2D"
 
 OPENING_SELECTION = "Opening selection"
@@ -227,6 +227,33 @@ class OpenSelection(SelvaneTestCase):
                 self.assert_clipboard_put_back()
                 self.close_sources()
 
+    def test_wordpads_select_all_is_read_without_the_clipboard(self):
+        # WordPad's CTRL+A in a one-line document selects the final paragraph mark too.
+        self.start()
+        selection = win_path(self.folder)
+        path = os.path.join(self.fixture, "wordpad.txt")
+        with open(path, "w", newline="") as f:
+            f.write(selection)
+        drive = os.path.join(self.desk.env["WINEPREFIX"], "drive_c")
+        wordpad = next(os.path.join(drive, folder, "Windows NT", "Accessories", "wordpad.exe")
+                       for folder in ("Program Files (x86)", "Program Files")
+                       if os.path.exists(os.path.join(drive, folder, "Windows NT")))
+        process = self.desk.spawn(win_path(wordpad), win_path(path))
+        self.addCleanup(lambda: process.poll() is None and process.kill())
+        window = self.desk.x_window_named("wordpad.txt", 30)
+        self.assertIsNotNone(window, "WordPad did not show the file")
+        try:
+            with self.desk.watch_injected_keys() as keys:
+                self.desk.xdotool("windowfocus", "--sync", window)
+                self.desk.key("ctrl+a")
+                self.desk.key("ctrl+super+o")
+                self.assert_opened('explore "%s"' % selection)
+            self.assertEqual(keys, [], "WordPad's selection is read without a key")
+            self.assert_clipboard_restored(selection)
+        finally:
+            self.desk.post(WM_CLOSE, cls="WORDPADTOP", title="-")
+            self.desk.window_gone("WORDPADTOP", "-", 5000)
+
     def test_a_held_hotkey_runs_once_and_every_new_press_runs(self):
         # While keys are held the X server repeats them (here after ~0.7 s, every 40 ms),
         # and each repeat is a hotkey message: Wine ignores MOD_NOREPEAT.
@@ -243,6 +270,26 @@ class OpenSelection(SelvaneTestCase):
         self.desk.key("ctrl+super+o")
         self.assertEqual(len(self.desk.recorded(self.log, 3, 15)), 3)
         self.assertEqual(len(self.desk.recorded(self.log, 4, 3)), 3)
+
+    def test_a_press_made_while_a_long_run_waits_is_a_press(self):
+        # A window that copies nothing keeps the run waiting 1.5 s for a copy; a second
+        # press in that time, after the keys came up, is the user's, not an auto-repeat.
+        self.start()
+        log = os.path.join(self.fixture, "long run.log")
+        process, window = self.desk.open_source(log, "C:\\not selected", selected=False)
+        self.sources.append(process)
+        self.assertIsNotNone(window, "e2e_source did not show")
+        self.desk.xdotool("windowfocus", "--sync", window)
+        # Held long enough to be seen held (so the press is watched for repeats), let go
+        # before the keyboard repeats.
+        self.desk.xdotool("keydown", "ctrl", "keydown", "super", "keydown", "o")
+        time.sleep(0.3)
+        self.desk.xdotool("keyup", "o", "keyup", "super", "keyup", "ctrl")
+        self.source_keys(log, KEY_C + "+ctrl")
+        self.desk.key("ctrl+super+o")
+        self.assertTrue(self.desk.wait_until(
+            lambda: self.source_keys(log).count(KEY_C + "+ctrl") == 2, 10),
+            "the second press was dropped as a repeat")
 
     def test_doubled_backslashes_open_the_same_folder(self):
         self.start()

@@ -16,8 +16,8 @@ constexpr std::uint32_t kUnknown = 0xFFFFFFFFu;  // the level could not be read
 
 class CFakeDesktop : public CCapturePlatform {
 public:
-    std::wstring foreground, focus;
-    bool password = false;
+    std::wstring foreground, focus, executable;
+    bool password = false, own = false, unicode = true;
     std::uint32_t foregroundLevel = kMedium, ownLevel = kMedium;
 
     std::wstring ForegroundClass() override { return foreground; }
@@ -31,6 +31,9 @@ public:
         level = ownLevel;
         return ownLevel != kUnknown;
     }
+    bool ForegroundIsOwnProcess() override { return own; }
+    std::wstring ForegroundExecutable() override { return executable; }
+    bool FocusIsUnicode() override { return unicode; }
 };
 
 TEST(CapturePlan, ChoosesTheWayFromTheWindowsAndTheRights) {
@@ -105,6 +108,94 @@ TEST(CapturePlan, ChoosesTheWayFromTheWindowsAndTheRights) {
         EXPECT_EQ(plan.fallback, c.fallback) << c.what;
         EXPECT_EQ(plan.edit, c.edit) << c.what;
         EXPECT_EQ(plan.reason, c.reason) << c.what;
+    }
+}
+
+// Terminals known by class (their own, the focused child's, or a mintty variant) or, where
+// the class is shared with other programs, by the executable's name; Selvane's own windows;
+// ANSI edit controls.
+TEST(CapturePlan, TerminalsOwnWindowsAndAnsiControls) {
+    struct Case {
+        const char* what;
+        const wchar_t* foreground;
+        const wchar_t* focus;
+        const wchar_t* executable;
+        bool own, unicode, password;
+        CaptureWay way, fallback;
+        NothingReason reason;
+    };
+    const CaptureWay kNothing = CaptureWay::kNothing, kRead = CaptureWay::kReadDirectly,
+                     kC = CaptureWay::kCopyKeys, kInsert = CaptureWay::kInsertKeys;
+    const NothingReason kNone = NothingReason::kNone, kOwn = NothingReason::kOwnWindow;
+    const Case cases[] = {
+        {"PuTTY", L"PuTTY", L"", L"putty.exe", false, true, false, kInsert, kNothing, kNone},
+        {"KiTTY", L"KiTTY", L"", L"kitty.exe", false, true, false, kInsert, kNothing, kNone},
+        {"WezTerm", L"org.wezfurlong.wezterm", L"", L"wezterm-gui.exe", false, true, false,
+         kInsert, kNothing, kNone},
+        {"mintty with its process id", L"mintty-4242", L"", L"mintty.exe", false, true, false,
+         kInsert, kNothing, kNone},
+        {"PuTTY embedded in another program", L"SessionManager", L"PuTTY", L"manager.exe",
+         false, true, false, kInsert, kNothing, kNone},
+        {"a PuTTY look-alike is no terminal", L"PuTTYConfigBox", L"", L"x.exe", false, true,
+         false, kC, kNothing, kNone},
+        {"Alacritty by its executable", L"Window Class", L"", L"Alacritty.EXE", false, true,
+         false, kInsert, kNothing, kNone},
+        {"another program of the same toolkit", L"Window Class", L"", L"viewer.exe", false,
+         true, false, kC, kNothing, kNone},
+        {"Hyper", L"Chrome_WidgetWin_1", L"Chrome_RenderWidgetHostHWND", L"Hyper.exe", false,
+         true, false, kInsert, kNothing, kNone},
+        {"a browser of the same classes", L"Chrome_WidgetWin_1", L"Chrome_RenderWidgetHostHWND",
+         L"chrome.exe", false, true, false, kC, kNothing, kNone},
+        {"own options window, hotkey box", L"#32770", L"msctls_hotkey32", L"Selvane.exe", true,
+         true, false, kNothing, kNothing, kOwn},
+        {"own edit control: read, never keys", L"#32770", L"Edit", L"Selvane.exe", true, true,
+         false, kRead, kNothing, kNone},
+        {"own password box", L"#32770", L"Edit", L"Selvane.exe", true, true, true, kNothing,
+         kNothing, kOwn},
+        {"ANSI edit control: the copy", L"Notepad", L"Edit", L"old.exe", false, false, false, kC,
+         kNothing, kNone},
+        {"ANSI password box: nothing", L"x", L"Edit", L"old.exe", false, false, true, kNothing,
+         kNothing, NothingReason::kPassword},
+    };
+    for (const Case& c : cases) {
+        CFakeDesktop desktop;
+        desktop.foreground = c.foreground;
+        desktop.focus = c.focus;
+        desktop.executable = c.executable;
+        desktop.own = c.own;
+        desktop.unicode = c.unicode;
+        desktop.password = c.password;
+        const CapturePlan plan = PlanCapture(desktop);
+        EXPECT_EQ(plan.way, c.way) << c.what;
+        EXPECT_EQ(plan.fallback, c.fallback) << c.what;
+        EXPECT_EQ(plan.reason, c.reason) << c.what;
+    }
+}
+
+// What a direct read may hand on: anything an edit control holds but a NUL (text cut short
+// on the way); from a rich edit control no structure characters and no control characters
+// but the tab.
+TEST(DirectText, RichEditStructureGoesToTheCopy) {
+    struct Case {
+        const wchar_t* what;
+        std::wstring text;
+        bool edit, richEdit;
+    };
+    const Case cases[] = {
+        {L"a path", L"C:\\Program Files\\x", true, true},
+        {L"a tab", L"a\tb", true, true},
+        {L"lines of an edit control", L"a\r\nb", true, false},
+        {L"a soft line break", L"a\vb", true, false},
+        {L"a NUL", std::wstring(L"a\0b", 3), false, false},
+        {L"an embedded object", L"a\xFFFC" L"b", true, false},
+        {L"annotation marks", L"\xFFF9" L"a\xFFFA" L"b\xFFFB", true, false},
+        {L"table marks", L"a\xFDD0" L"b\xFDEF", true, false},
+        {L"just outside the ranges", L"\xFFF8\xFDCF\xFDF0\xFFFD", true, true},
+        {L"an escape", L"a\x1B", true, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DirectTextIsPlain(EditKind::kEdit, c.text), c.edit) << c.what;
+        EXPECT_EQ(DirectTextIsPlain(EditKind::kRichEdit, c.text), c.richEdit) << c.what;
     }
 }
 

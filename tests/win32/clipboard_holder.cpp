@@ -2,8 +2,8 @@
 //   clipboard_holder hold <ready event> <milliseconds>
 //     opens the clipboard, signals, keeps it open that long, closes it;
 //   clipboard_holder delayed <ready event> <quit event>
-//     owns one rendered and one delayed-rendered format, signals, and never renders the
-//     delayed one; on the quit event it empties the clipboard and exits.
+//     owns one rendered and one delayed-rendered format and CF_OWNERDISPLAY, signals, and
+//     never renders the delayed one; on the quit event it empties the clipboard and exits.
 #include <windows.h>
 
 #include <cstdlib>
@@ -64,6 +64,7 @@ int Delayed(const char* ready, const char* quit) {
     GlobalUnlock(block);
     SetClipboardData(RegisterClipboardFormatA(kRenderedFormat), block);
     SetClipboardData(RegisterClipboardFormatA(kDelayedFormat), nullptr);
+    SetClipboardData(CF_OWNERDISPLAY, nullptr);
     CloseClipboard();
     if (!Signal(ready)) return 3;
 

@@ -1,4 +1,5 @@
 #include "capture/clipboard.h"
+#include "capture/late_copy.h"
 #include "tests/win32/test_source.h"
 
 #include <gtest/gtest.h>
@@ -626,17 +627,29 @@ TEST(ClipboardBusy, HeldBrieflyEachOperationSucceedsWithoutTrace) {
     EXPECT_EQ(text, L"briefly held");
 }
 
-TEST(ClipboardSnapshot, UnrenderedDelayedFormatAbandonsSnapshotSilently) {
+// Formats that yield no data (a delayed one its owner does not render, CF_OWNERDISPLAY)
+// cannot be put back by anyone: they are left out of the snapshot, each traced, and the
+// rest is kept. The clipboard itself is not touched.
+TEST(ClipboardSnapshot, FormatsWithoutDataAreLeftOutAndTraced) {
     Holder holder("delayed", "");
     ASSERT_TRUE(holder.InPlace());
     std::vector<UINT> before = Formats();
-    ASSERT_TRUE(Contains(before, RegisterClipboardFormatW(L"SelvaneTestDelayed")));
+    const UINT rendered = RegisterClipboardFormatW(L"SelvaneTestRendered");
+    const UINT delayed = RegisterClipboardFormatW(L"SelvaneTestDelayed");
+    ASSERT_TRUE(Contains(before, delayed));
+    ASSERT_TRUE(Contains(before, CF_OWNERDISPLAY));
 
     ClipboardSnapshot snapshot;
     TraceCounter trace;
-    EXPECT_FALSE(SaveClipboard(snapshot));
-    EXPECT_EQ(trace.Lines(), 0);
-    EXPECT_TRUE(snapshot.entries.empty());
+    const bool saved = SaveClipboard(snapshot);
+    const int lines = trace.Lines();
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(lines, 2);
+    std::vector<UINT> kept;
+    for (const ClipboardEntry& entry : snapshot.entries) kept.push_back(entry.format);
+    EXPECT_TRUE(Contains(kept, rendered));
+    EXPECT_FALSE(Contains(kept, delayed));
+    EXPECT_FALSE(Contains(kept, CF_OWNERDISPLAY));
 
     EXPECT_EQ(Formats(), before);
     DWORD ownerProcess = 0;
@@ -796,6 +809,130 @@ TEST(CopyThroughClipboard, HundredCapturesLeaveObjectCountsAlone) {
     EXPECT_EQ(GdiObjects(), gdi);
     EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user);
     ExpectSameWithMarkers(before, ClipboardContents(), "after a hundred captures");
+}
+
+// A clipboard listener that opens the clipboard the moment the press's read lets it go, and
+// keeps it longer than any put-back would wait. It must find the user's contents already
+// back: the read and the put-back are one opening.
+TEST(CopyThroughClipboard, PutsBackInTheOpeningOfTheRead) {
+    CTestSource source(EditSource());
+    ASSERT_TRUE(source.IsForeground());
+    SetUnicodeText(L"C:\\old clipboard text");
+    const std::vector<Held> before = ClipboardContents();
+    const DWORD sequence = GetClipboardSequenceNumber();
+    std::atomic<bool> sawRead{false}, grabbed{false}, stop{false};
+    std::wstring seen;
+    std::thread listener([&] {
+        // The copy first (the number moves), then the press's own opening, then ours.
+        while (!stop && GetClipboardSequenceNumber() == sequence) Sleep(1);
+        while (!stop && !sawRead) sawRead = GetOpenClipboardWindow() == GetDesktopWindow();
+        while (!stop && !grabbed) grabbed = OpenClipboard(nullptr) != FALSE;
+        if (!grabbed) return;
+        HANDLE handle = GetClipboardData(CF_UNICODETEXT);
+        if (handle != nullptr) {
+            seen = static_cast<const wchar_t*>(GlobalLock(handle));
+            GlobalUnlock(handle);
+        }
+        Sleep(kPutBackRetryMs + 300);
+        CloseClipboard();
+    });
+    std::wstring text;
+    const CopyResult result = CopyThroughClipboard(CopyKey::kC, text, 0);
+    for (int i = 0; i < 300 && !grabbed; ++i) Sleep(10);
+    stop = true;
+    listener.join();
+    EXPECT_EQ(result, CopyResult::kCopied);
+    EXPECT_EQ(text, kSelection);
+    ASSERT_TRUE(sawRead) << "the listener never saw the press's opening";
+    ASSERT_TRUE(grabbed);
+    EXPECT_EQ(seen, L"C:\\old clipboard text");
+    ExpectSameWithMarkers(before, ClipboardContents(), "after the listener");
+}
+
+// A window of the test that listens to the clipboard, as the main window does.
+class WatchWindow {
+public:
+    WatchWindow() {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = Proc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"SelvaneTestWatch";
+        RegisterClassW(&windowClass);
+        m_window = CreateWindowW(L"SelvaneTestWatch", L"watch", WS_OVERLAPPED, 0, 0, 10, 10,
+                                 nullptr, nullptr, windowClass.hInstance, nullptr);
+        SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&watch));
+    }
+    ~WatchWindow() { watch.Stop(); DestroyWindow(m_window); }
+    HWND Window() const { return m_window; }
+    // Runs the window's messages until the watch has ended, for at most `ms`.
+    void PumpUntilDone(DWORD ms) {
+        const DWORD start = GetTickCount();
+        while (watch.Watching() && GetTickCount() - start < ms) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        }
+    }
+    CLateCopyWatch watch;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* watch = reinterpret_cast<CLateCopyWatch*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (watch != nullptr && message == WM_CLIPBOARDUPDATE) {
+            watch->OnClipboardUpdate();
+            return 0;
+        }
+        if (watch != nullptr && message == WM_TIMER && wParam == kLateCopyTimer) {
+            watch->Stop();
+            return 0;
+        }
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    HWND m_window = nullptr;
+};
+
+// A program that copies after the press gave up: the user's clipboard comes back, unless the
+// user pressed a key or clicked in the meantime; then the copy may be theirs and stays.
+TEST(LateCopy, IsUndoneOnlyWithoutInputSinceTheKeys) {
+    struct Case {
+        const char* what;
+        bool userInput;
+        bool putBack;
+    };
+    const Case cases[] = {
+        {"copied 2.5 s after the keys", false, true},
+        {"the user typed meanwhile", true, false},
+    };
+    for (const Case& c : cases) {
+        CTestSource::Options options;
+        options.text = kSelection;
+        options.copyDelayMs = kCopyWaitMs + 1000;
+        CTestSource source(options);
+        ASSERT_TRUE(source.IsForeground()) << c.what;
+        SetUnicodeText(L"C:\\old clipboard text");
+        const std::vector<Held> before = ClipboardContents();
+        WatchWindow window;
+        LateCopy late;
+        late.targetProcess = GetCurrentProcessId();  // the source is this program's window
+        std::wstring text;
+        ASSERT_EQ(CopyThroughClipboard(CopyKey::kC, text, 0, &late), CopyResult::kNothingCopied)
+            << c.what;
+        ASSERT_TRUE(late.armed) << c.what;
+        ASSERT_TRUE(window.watch.Start(window.Window(), std::move(late))) << c.what;
+        if (c.userInput) {
+            HeldKey key(VK_F24);
+            key.Release();
+        }
+        window.PumpUntilDone(kLateCopyWatchMs + 1000);
+        EXPECT_FALSE(window.watch.Watching()) << c.what;
+        if (c.putBack) {
+            ExpectSameWithMarkers(before, ClipboardContents(), c.what);
+        } else {
+            std::wstring now;
+            EXPECT_TRUE(GetClipboardText(now));
+            EXPECT_EQ(now, kSelection) << c.what;
+        }
+    }
 }
 
 }  // namespace

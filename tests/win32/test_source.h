@@ -24,6 +24,8 @@ public:
         bool selected = true;          // the whole text selected, or nothing
         DWORD copyDelayMs = 0;         // the plain window copies this long after the key
         bool lyingPositions = false;   // the control answers EM_GETSEL past its text
+        bool ansi = false;             // the control is an ANSI window (CreateWindowExA)
+        wchar_t passwordChar = 0;      // set with EM_SETPASSWORDCHAR, without the style
         const wchar_t* windowClass = L"SelvaneTestSource";
     };
 
@@ -137,9 +139,15 @@ private:
                                       : m_options.control == Control::kRichEdit ? MSFTEDIT_CLASS
                                                                                 : nullptr;
         if (controlClass != nullptr) {
-            m_control = CreateWindowW(controlClass, L"",
-                                      WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | m_options.style, 5,
-                                      5, 380, 150, m_top, nullptr, windowClass.hInstance, nullptr);
+            const DWORD style = WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | m_options.style;
+            m_control = m_options.ansi ? CreateWindowA("EDIT", "", style, 5, 5, 380, 150, m_top,
+                                                       nullptr, windowClass.hInstance, nullptr)
+                                       : CreateWindowW(controlClass, L"", style, 5, 5, 380, 150,
+                                                       m_top, nullptr, windowClass.hInstance,
+                                                       nullptr);
+            if (m_options.passwordChar != 0) {
+                SendMessageW(m_control, EM_SETPASSWORDCHAR, m_options.passwordChar, 0);
+            }
             SendMessageW(m_control, EM_LIMITTEXT, 0, 0);  // no 30,000-character limit
             SetWindowTextW(m_control, m_options.text.c_str());
             if (m_options.lyingPositions) {
