@@ -12,6 +12,7 @@
 #include "opener/editors.h"
 #include "opener/file_types.h"
 #include "opener/open_decision.h"
+#include "opener/relative_bases.h"
 #include "opener/selection_scan.h"
 
 namespace {
@@ -137,6 +138,22 @@ public:
         return true;
     }
 
+    // The bases of a relative path: a title with a path in it, folders or none.
+    std::wstring ForegroundTitle() override {
+        Record("title", L"");
+        return (m_answers.Byte() & 1) ? L"C:\\src\\main.cpp - Editor" : L"";
+    }
+    bool ForegroundFolder(std::wstring& folder) override { return Folder("foreground", folder); }
+    std::vector<std::wstring> DescendantFolders(std::size_t most) override {
+        Record("descendants", L"");
+        if (most > kMostDescendantFolders) std::abort();
+        std::vector<std::wstring> folders(m_answers.Byte() % (most + 1), L"C:\\shell");
+        for (std::size_t i = 0; i < folders.size(); ++i) folders[i] += std::to_wstring(i);
+        return folders;
+    }
+    bool ExplorerFolder(std::wstring& folder) override { return Folder("explorer", folder); }
+    bool UserFolder(std::wstring& folder) override { return Folder("user", folder); }
+
     struct Call {
         std::string operation;
         std::wstring argument;
@@ -162,6 +179,15 @@ private:
         if (shellCalls != 0) std::abort();
         calls.push_back({operation, argument});
         m_saidDangerous = false;
+    }
+
+    bool Folder(const char* operation, std::wstring& folder) {
+        Record(operation, L"");
+        const std::wstring answers[] = {L"C:\\work", L"C:\\", L"relative", L"\\\\server\\s\\"};
+        const uint8_t mode = m_answers.Byte() % 5;
+        if (mode == 4) return false;
+        folder = answers[mode];
+        return true;
     }
 
     CAnswers& m_answers;

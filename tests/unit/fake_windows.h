@@ -179,6 +179,38 @@ public:
     int choice = 0;
     std::vector<std::wstring> offered;
 
+    // Where a relative path was selected: nothing is known unless a test says.
+    std::wstring title;
+    std::wstring foregroundFolder;
+    std::vector<std::wstring> descendantFolders;  // newest first
+    std::wstring explorerFolder;
+    std::wstring userFolder;
+    std::wstring ForegroundTitle() override {
+        calls.push_back({L"base", L"title"});
+        return title;
+    }
+    bool ForegroundFolder(std::wstring& folder) override {
+        calls.push_back({L"base", L"foreground"});
+        folder = foregroundFolder;
+        return !folder.empty();
+    }
+    std::vector<std::wstring> DescendantFolders(std::size_t most) override {
+        calls.push_back({L"base", L"descendants"});
+        std::vector<std::wstring> folders = descendantFolders;
+        if (folders.size() > most) folders.resize(most);
+        return folders;
+    }
+    bool ExplorerFolder(std::wstring& folder) override {
+        calls.push_back({L"base", L"explorer"});
+        folder = explorerFolder;
+        return !folder.empty();
+    }
+    bool UserFolder(std::wstring& folder) override {
+        calls.push_back({L"base", L"user"});
+        folder = userFolder;
+        return !folder.empty();
+    }
+
     int Count(const std::wstring& operation) const {
         int count = 0;
         for (const Call& call : calls) count += call.operation == operation;
