@@ -62,12 +62,15 @@ void CSelectionOpener::ReleaseComApartment() {
 }
 
 void CSelectionOpener::Run(const NOTIFYICONDATAW& icon, UINT hotkeyKey) {
+    // The window the selection is taken from: its title and processes say where a
+    // relative path was meant, and the menu of several paths takes the foreground later.
+    HWND foreground = GetForegroundWindow();
     std::wstring text;
     // Read directly where the control allows, else through the clipboard; a large snapshot
     // is released inside, before the shell is asked to do anything.
     CaptureSelection(text, hotkeyKey);
 
-    CWin32OpenPlatform platform(icon.hWnd);  // the main window owns the menu of several paths
+    CWin32OpenPlatform platform(icon.hWnd, foreground);  // the main window owns the menu
     if (!text.empty()) EnsureComApartment();  // a press that copied nothing asks the shell nothing
     const OpenOutcome outcome = OpenText(text, platform);
     if (outcome == OpenOutcome::kNotFound) {
