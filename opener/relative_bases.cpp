@@ -54,8 +54,9 @@ bool RelativePathIn(const std::wstring& selection, RelativePath& relative) {
         // A colon is a drive, a scheme or a stream; "%" a variable; the rest no name holds.
         if (c < 0x20 || std::wstring(L":%\"<>|?*").find(c) != std::wstring::npos) return false;
     }
+    // "localhost:3000" is a server and its port, not a file at a line.
     std::wstring other;
-    if (StartsWithNoCase(text, L"www.") || RegistryKeyIn(text, other) ||
+    if (StartsWithNoCase(text, L"www.") || EqualsNoCase(text, 0, text.size(), L"localhost") || RegistryKeyIn(text, other) ||
         MailAddressIn(text, other)) {
         return false;
     }

@@ -63,6 +63,7 @@ public:
 
     void AddFolder(const std::wstring& path) { m_entries[Upper(path)] = kFileAttributeDirectory; }
     void AddFile(const std::wstring& path) { m_entries[Upper(path)] = 0x20; /* archive */ }
+    void RemoveEntry(const std::wstring& path) { m_entries.erase(Upper(path)); }
 
     bool Canonicalize(wchar_t* buffer, const wchar_t* path) override {
         calls.push_back({L"canonicalize", path});
@@ -206,7 +207,7 @@ public:
         return !folder.empty();
     }
     bool UserFolder(std::wstring& folder) override {
-        calls.push_back({L"base", L"user"});
+        calls.push_back({L"user folder", L""});
         folder = userFolder;
         return !folder.empty();
     }
