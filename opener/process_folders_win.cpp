@@ -1,10 +1,10 @@
 #include "opener/process_folders_win.h"
 
-#include <tlhelp32.h>
 #include <winternl.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "services/system_library.h"
@@ -178,14 +178,43 @@ bool FolderOf(HANDLE process, std::wstring& folder) {
 
 constexpr DWORD kReadRights = PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_VM_READ;
 
-std::uint64_t CreationTime(HANDLE process) {
-    FILETIME created = {}, exited = {}, kernel = {}, user = {};
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
-    return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-}
+struct ProcessEntry {
+    DWORD id;
+    DWORD parent;
+    std::uint64_t created;
+};
 
-// At most this many descendants are opened to learn which are the newest.
-constexpr std::size_t kMostDescendantsOpened = 64;
+// Every running process with its parent and start, from one question to the system: the
+// list a process snapshot is made from, with the start times a snapshot leaves out (else
+// each process would have to be opened to learn which are the newest).
+bool RunningProcesses(std::vector<ProcessEntry>& processes) {
+    using QuerySystem = LONG(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
+    auto query = Ntdll<QuerySystem>("NtQuerySystemInformation");
+    if (query == nullptr) return false;
+    constexpr ULONG kSystemProcessInformation = 5;
+    constexpr LONG kLengthMismatch = static_cast<LONG>(0xC0000004);
+    std::vector<unsigned char> buffer(1u << 18);
+    LONG status = kLengthMismatch;
+    for (int attempt = 0; attempt < 4 && status == kLengthMismatch; ++attempt) {
+        ULONG needed = 0;
+        status = query(kSystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                       &needed);
+        if (status == kLengthMismatch) buffer.resize(std::max<std::size_t>(needed, buffer.size()) * 2);
+    }
+    if (status < 0) return false;
+    std::size_t at = 0;
+    while (at + sizeof(SYSTEM_PROCESS_INFORMATION) <= buffer.size()) {
+        SYSTEM_PROCESS_INFORMATION entry;
+        std::memcpy(&entry, buffer.data() + at, sizeof(entry));  // aligned or not
+        processes.push_back(
+            {static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(entry.UniqueProcessId)),
+             static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(entry.InheritedFromUniqueProcessId)),
+             static_cast<std::uint64_t>(entry.CreateTime.QuadPart)});
+        if (entry.NextEntryOffset == 0) break;
+        at += entry.NextEntryOffset;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -200,69 +229,40 @@ bool ProcessCurrentFolder(DWORD processId, std::wstring& folder) {
 std::vector<std::wstring> DescendantCurrentFolders(DWORD processId, std::size_t most) {
     std::vector<std::wstring> folders;
     if (most == 0 || processId == 0) return folders;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return folders;
-    std::vector<std::pair<DWORD, DWORD>> parentOf;  // process, its parent
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry)) {
-        parentOf.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+    std::vector<ProcessEntry> processes;
+    if (!RunningProcesses(processes)) return folders;
+    std::uint64_t rootCreated = 0;
+    for (const ProcessEntry& entry : processes) {
+        if (entry.id == processId) rootCreated = entry.created;
     }
-    CloseHandle(snapshot);
+    if (rootCreated == 0) return folders;
 
-    // Children before grandchildren; a process whose parent's number was reused by ours is
-    // told apart below by its start before its "parent".
-    struct Descendant {
-        DWORD id;
-        DWORD parent;
-        HANDLE handle;
-        std::uint64_t created;
-    };
-    std::vector<Descendant> found;
-    std::vector<DWORD> frontier = {processId};
-    while (!frontier.empty() && found.size() < kMostDescendantsOpened) {
-        std::vector<DWORD> next;
-        for (const auto& link : parentOf) {
-            if (link.first == processId || link.first == 0) continue;
-            if (std::find(frontier.begin(), frontier.end(), link.second) == frontier.end()) continue;
-            bool seen = false;
-            for (const Descendant& d : found) seen = seen || d.id == link.first;
-            if (seen || found.size() >= kMostDescendantsOpened) continue;
-            found.push_back({link.first, link.second, nullptr, 0});
-            next.push_back(link.first);
+    // Children, then theirs. A process whose parent's number was reused by another one
+    // started before it, and is no descendant.
+    std::vector<ProcessEntry> found;
+    std::vector<ProcessEntry> frontier = {{processId, 0, rootCreated}};
+    while (!frontier.empty()) {
+        std::vector<ProcessEntry> next;
+        for (const ProcessEntry& entry : processes) {
+            if (entry.id == processId || entry.id == 0) continue;
+            for (const ProcessEntry& parent : frontier) {
+                if (entry.parent == parent.id && entry.created >= parent.created) {
+                    next.push_back(entry);
+                    break;
+                }
+            }
         }
+        found.insert(found.end(), next.begin(), next.end());
         frontier.swap(next);
+        if (found.size() > processes.size()) break;  // a loop of numbers: never endless
     }
-    HANDLE root = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-    const std::uint64_t rootCreated = root != nullptr ? CreationTime(root) : 0;
-    if (root != nullptr) CloseHandle(root);
-    for (Descendant& d : found) {
-        d.handle = OpenProcess(kReadRights, FALSE, d.id);
-        if (d.handle != nullptr) d.created = CreationTime(d.handle);
-    }
-    auto createdOf = [&](DWORD id) {
-        if (id == processId) return rootCreated;
-        for (const Descendant& d : found) {
-            if (d.id == id) return d.created;
-        }
-        return std::uint64_t{0};
-    };
-    std::vector<const Descendant*> readable;
-    for (const Descendant& d : found) {
-        if (d.handle != nullptr && d.created != 0 && d.created >= createdOf(d.parent)) {
-            readable.push_back(&d);
-        }
-    }
-    std::stable_sort(readable.begin(), readable.end(),
-                     [](const Descendant* a, const Descendant* b) { return a->created > b->created; });
-    if (readable.size() > most) readable.resize(most);
-    for (const Descendant* d : readable) {
+    std::stable_sort(found.begin(), found.end(), [](const ProcessEntry& a, const ProcessEntry& b) {
+        return a.created > b.created;
+    });
+    if (found.size() > most) found.resize(most);
+    for (const ProcessEntry& entry : found) {
         std::wstring folder;
-        if (FolderOf(d->handle, folder)) folders.push_back(folder);
-    }
-    for (const Descendant& d : found) {
-        if (d.handle != nullptr) CloseHandle(d.handle);
+        if (ProcessCurrentFolder(entry.id, folder)) folders.push_back(folder);
     }
     return folders;
 }
