@@ -6,6 +6,7 @@
 // launched. Prints the distribution in milliseconds.
 //   bench_relative_bases.exe [COUNT]      (under Wine; COUNT defaults to 200)
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,7 +19,6 @@
 #include "opener/open_decision.h"
 #include "opener/open_platform_win.h"
 #include "opener/process_folders_win.h"
-#include <tlhelp32.h>
 
 namespace {
 
