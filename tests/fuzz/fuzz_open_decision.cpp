@@ -232,6 +232,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(calls.empty() == trimmed.empty());
     if (trimmed.empty()) return 0;
 
+    // Where a text was selected is asked only for a relative path, and only once.
+    std::size_t titles = 0;
+    for (const auto& call : calls) titles += call.operation == "title";
+    RelativePath relative;
+    Check(titles <= 1 && (titles == 0 || RelativePathIn(trimmed, relative)));
+
     // A press makes a bounded number of lookups; a menu offers 2 to 16 short items.
     std::size_t lookups = 0;
     for (const auto& call : calls) lookups += call.operation == "attributes";
