@@ -224,7 +224,12 @@ bool OpenRelative(const std::wstring& selection, COpenPlatform& platform, std::w
     }
     text = found[chosen];
     const SourcePosition* position = relative.hasPosition ? &relative.position : nullptr;
-    return OpenIfOnDisk(text, relative.hasPosition, position, platform, outcome);
+    if (OpenIfOnDisk(text, relative.hasPosition, position, platform, outcome)) return true;
+    // Gone since it was found: what the user picked from a menu is not found, and no
+    // second menu follows.
+    if (found.size() < 2) return false;
+    outcome = OpenOutcome::kNotFound;
+    return true;
 }
 
 OpenOutcome OpenOneText(std::wstring& text, COpenPlatform& platform, bool lookInside) {

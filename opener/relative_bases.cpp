@@ -131,6 +131,7 @@ std::vector<std::wstring> FindRelativeTargets(const RelativePath& relative,
             bool known = false;
             for (const std::wstring& target : targets) known = known || SameNoCase(target, full);
             if (!known) targets.push_back(full);
+            if (targets.size() == kMostCandidates) return targets;  // all a menu lists
         }
     }
     return targets;

@@ -37,6 +37,7 @@ std::vector<std::wstring> RelativeBases(COpenPlatform& platform, std::size_t& lo
 
 // The full paths that `relative` names on the bases, in their order, none twice; a
 // folder only when no position was given. The diff's prefix is dropped only when the
-// path with it names nothing. At most `lookups` attribute queries in all.
+// path with it names nothing. At most `lookups` attribute queries in all, and at most
+// kMostCandidates targets.
 std::vector<std::wstring> FindRelativeTargets(const RelativePath& relative,
                                               COpenPlatform& platform, std::size_t lookups);

@@ -451,8 +451,9 @@ class OpenSelection(SelvaneTestCase):
                 self.close_sources()
 
     def test_a_traceback_line_opens_the_editor_at_its_line(self):
-        # The recorder stands in for the editor registered for the type, as above.
-        editors = os.path.join(self.fixture, "editors")
+        # The recorder stands in for the editor registered for the type, as above, in a
+        # folder of its own so that its log starts empty.
+        editors = os.path.join(self.fixture, "traceback-editor")
         app = os.path.join(self.fixture, "traceback", "app")
         os.makedirs(editors, exist_ok=True)
         os.makedirs(app, exist_ok=True)
@@ -470,6 +471,8 @@ class OpenSelection(SelvaneTestCase):
         with open(module, "w") as f:
             f.write("x = 1\n")
         log = editor + ".log"
+        if os.path.exists(log):
+            os.remove(log)
         self.start()
         # Whole, from Notepad; relative, from a shell working in the project folder.
         with self.subTest("full path"):

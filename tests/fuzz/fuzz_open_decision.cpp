@@ -158,6 +158,14 @@ public:
         std::string operation;
         std::wstring argument;
     };
+    // Whether the press ended on a target found on a relative path's bases: the text
+    // itself was then never normalised.
+    static bool RelativeOpened(const std::vector<Call>& calls) {
+        for (const Call& call : calls) {
+            if (call.operation == "canonicalize" && !IsFullPath(call.argument)) return false;
+        }
+        return true;
+    }
     std::vector<Call> calls;
     int shellCalls = 0;
     int menus = 0;
@@ -317,9 +325,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool web = StartsWith(trimmed, L"http://") || StartsWith(trimmed, L"https://");
     if (web) {
         Check(calls.front().argument == std::wstring(trimmed.c_str()));
-    } else {
-        Check(calls.front().operation == "canonicalize");
-        const std::wstring& collapsed = calls.front().argument;
+    } else if (titles == 0 || !platform.RelativeOpened(calls)) {
+        // A relative path is first tried on its bases, as full paths; the text itself,
+        // never a full path, comes after them.
+        std::size_t first = 0;
+        while (titles != 0 && first < calls.size() &&
+               (calls[first].operation != "canonicalize" || IsFullPath(calls[first].argument))) {
+            ++first;
+        }
+        Check(first < calls.size() && calls[first].operation == "canonicalize");
+        const std::wstring& collapsed = calls[first].argument;
         Check(collapsed.find(L"//") == std::wstring::npos);
         Check(collapsed.find(L"\\\\", 1) == std::wstring::npos);
         // A network path keeps its leading pair, any other text loses it.

@@ -5,6 +5,7 @@
 
 #include "opener/pasted_forms.h"
 #include "opener/relative_bases.h"
+#include "opener/selection_scan.h"
 #include "tests/unit/fake_windows.h"
 
 namespace {
@@ -174,6 +175,15 @@ TEST_F(RelativeBasesTest, TheBasesStayWithinThePressesLookups) {
     EXPECT_EQ(OpenOutcome::kOpenedWithPrefix, Open(L"a/src/missing.c"));
     EXPECT_LE(windows.Count(L"attributes"), static_cast<int>(kMostLookupsPerPress));
     EXPECT_GT(windows.Count(L"attributes"), 32);  // the bases are tried, not skipped
+
+    // Found on every base: no more than a menu lists.
+    windows.calls.clear();
+    for (const std::wstring& folder : windows.descendantFolders) windows.AddFile(folder + L"\\e.txt");
+    windows.AddFile(L"C:\\term\\e.txt");
+    windows.AddFile(L"C:\\shown\\e.txt");
+    windows.choice = 15;
+    EXPECT_EQ(OpenOutcome::kOpenedFile, Open(L"e.txt"));
+    EXPECT_EQ(kMostCandidates, windows.offered.size());
 
     // The title's scan has its own share, and a zero budget asks nothing.
     windows.calls.clear();
