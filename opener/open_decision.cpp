@@ -6,7 +6,9 @@
 #include "base/text_chars.h"
 #include "opener/editors.h"
 #include "opener/file_types.h"
+#include "opener/pasted_forms.h"
 #include "opener/press_lookups.h"
+#include "opener/relative_bases.h"
 #include "opener/selection_forms.h"
 #include "opener/selection_scan.h"
 #include "opener/web_address.h"
@@ -94,6 +96,8 @@ bool OpenFormOnDisk(const std::wstring& selection, const std::wstring& cleaned,
         return true;
     };
 
+    std::wstring located;
+    if (TracebackLineIn(candidate, located)) candidate = located;  // then read as a position
     if (attempt(false, nullptr)) return true;
     std::wstring expanded;
     if (candidate.find(L'%') != std::wstring::npos &&
@@ -107,7 +111,18 @@ bool OpenFormOnDisk(const std::wstring& selection, const std::wstring& cleaned,
         candidate = path;
         if (attempt(false, nullptr)) return true;
     }
-    if (candidate.size() >= 2 && IsAsciiLetter(candidate[0]) && candidate[1] == L':' &&
+    std::wstring home, rest;
+    if (HomeRelativeRest(candidate, rest) && platform.UserFolder(home)) {
+        candidate = home + rest;
+        if (attempt(false, nullptr)) return true;
+    } else if (DrivePathFromUnixForm(candidate, path)) {
+        candidate = path;
+        if (attempt(false, nullptr)) return true;
+    }
+    // Slashes as separators: a drive path's, and a relative path's ("src/main.cpp:42").
+    const bool drive = candidate.size() >= 2 && IsAsciiLetter(candidate[0]) && candidate[1] == L':';
+    if ((drive || candidate.find(L':') == std::wstring::npos ||
+         StripSourcePosition(candidate, rest)) &&
         candidate.find(L'/') != std::wstring::npos) {
         std::replace(candidate.begin(), candidate.end(), L'/', L'\\');
         if (attempt(false, nullptr)) return true;
@@ -128,6 +143,9 @@ OpenOutcome OpenOneText(std::wstring& text, COpenPlatform& platform, bool lookIn
 // kMostLookupsPerPress with the whole selection before it and the chosen text after it.
 constexpr std::size_t kLookupsPerText = 6;
 constexpr std::size_t kLookupsForScan = kMostLookupsPerPress - 2 * kLookupsPerText;
+// A relative path leaves the scan nothing to look up (it holds no drive, variable or URL),
+// so its bases have the scan's share; what is found is looked up once more to open it.
+constexpr std::size_t kLookupsForRelative = kLookupsForScan - 1;
 
 // Whether a stretch of a longer selection names something on disk, with one lookup at
 // most: the forms of OpenFormOnDisk applied at once (a position always cut off). A path on
@@ -157,6 +175,17 @@ bool NamesSomethingOnDisk(const std::wstring& stretch, COpenPlatform& platform, 
            !(filesOnly && (attributes & kFileAttributeDirectory));
 }
 
+// The one of `found` to open: the only one, or the one the user picks from a menu (offered
+// even for one when `askFirst`). False when the menu was closed without a choice.
+bool ChooseOne(const std::vector<std::wstring>& found, bool askFirst, COpenPlatform& platform,
+               std::size_t& chosen) {
+    chosen = 0;
+    if (found.size() < 2 && !askFirst) return true;
+    std::vector<std::wstring> items;
+    for (const std::wstring& candidate : found) items.push_back(MenuLabel(candidate));
+    return platform.ChooseCandidate(items, chosen) && chosen < found.size();
+}
+
 // The paths and addresses inside a selection that is none as a whole: one is opened as
 // its own rule would open it, several are offered in a menu. A path on a server is always
 // offered, even alone: only the user's pick may contact the server.
@@ -177,16 +206,37 @@ bool OpenFoundInside(const std::wstring& cleaned, COpenPlatform& platform, std::
                std::find(onServer.begin(), onServer.end(), c) != onServer.end();
     });
     std::size_t chosen = 0;
-    if (found.size() > 1 || askFirst) {
-        std::vector<std::wstring> items;
-        for (const std::wstring& candidate : found) items.push_back(MenuLabel(candidate));
-        if (!platform.ChooseCandidate(items, chosen) || chosen >= found.size()) {
-            outcome = OpenOutcome::kNothingChosen;
-            return true;
-        }
+    if (!ChooseOne(found, askFirst, platform, chosen)) {
+        outcome = OpenOutcome::kNothingChosen;
+        return true;
     }
     text = found[chosen];
     outcome = OpenOneText(text, platform, false);
+    return true;
+}
+
+// A relative path opens where it was selected (relative_bases.h): one target found there
+// as its own rule says, several from the menu, full paths both. None: today's rules,
+// which resolve it in the user's folder alone.
+bool OpenRelative(const std::wstring& selection, COpenPlatform& platform, std::wstring& text,
+                  OpenOutcome& outcome) {
+    RelativePath relative;
+    if (!RelativePathIn(selection, relative)) return false;
+    const std::vector<std::wstring> found =
+        FindRelativeTargets(relative, platform, kLookupsForRelative);
+    if (found.empty()) return false;
+    std::size_t chosen = 0;
+    if (!ChooseOne(found, false, platform, chosen)) {
+        outcome = OpenOutcome::kNothingChosen;
+        return true;
+    }
+    text = found[chosen];
+    const SourcePosition* position = relative.hasPosition ? &relative.position : nullptr;
+    if (OpenIfOnDisk(text, relative.hasPosition, position, platform, outcome)) return true;
+    // Gone since it was found: what the user picked from a menu is not found, and no
+    // second menu follows.
+    if (found.size() < 2) return false;
+    outcome = OpenOutcome::kNotFound;
     return true;
 }
 
@@ -199,9 +249,10 @@ OpenOutcome OpenOneText(std::wstring& text, COpenPlatform& platform, bool lookIn
     // The working text and this copy are the only whole copies of a long selection that
     // the run holds at once; the forms copy only texts that could be a path.
     std::wstring selection = text;
+    OpenOutcome outcome = OpenOutcome::kNothing;
+    if (OpenRelative(selection, platform, text, outcome)) return outcome;
 
     Normalise(text, platform);
-    OpenOutcome outcome = OpenOutcome::kNothing;
     if (OpenIfOnDisk(text, false, nullptr, platform, outcome)) return outcome;
 
     std::size_t begin = 0;

@@ -66,4 +66,18 @@ public:
     // Network drives: a lookup on one reaches its server.
     // GetDriveTypeW on "X:\" for the drive letter `letter`: true for DRIVE_REMOTE.
     virtual bool IsRemoteDrive(wchar_t letter) = 0;
+
+    // Where a relative path was selected: the window the press took the selection from and
+    // its processes. Asked only during a press whose text is a relative path.
+    // The title of that window; empty when there is none.
+    virtual std::wstring ForegroundTitle() = 0;
+    // The current folder of that window's process. False when it cannot be read.
+    virtual bool ForegroundFolder(std::wstring& folder) = 0;
+    // The current folders of the processes that one started, and theirs, newest first: of
+    // at most `most` processes, leaving out those that cannot be read.
+    virtual std::vector<std::wstring> DescendantFolders(std::size_t most) = 0;
+    // The folder that window shows, when it is an Explorer window and the shell says.
+    virtual bool ExplorerFolder(std::wstring& folder) = 0;
+    // The user's own folder (the profile). False when it is not known.
+    virtual bool UserFolder(std::wstring& folder) = 0;
 };

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "opener/process_folders_win.h"
 #include "opener/selection_forms.h"
 #include "res/trace.h"
 #include "services/registry_tool.h"
@@ -202,4 +203,43 @@ bool CWin32OpenPlatform::IsRemoteDrive(wchar_t letter) {
     // The drive's type comes from the local mapping; the server is not asked.
     const wchar_t root[] = {letter, L':', L'\\', L'\0'};
     return GetDriveTypeW(root) == DRIVE_REMOTE;
+}
+
+std::wstring CWin32OpenPlatform::ForegroundTitle() {
+    // GetWindowTextW reads another program's title without a message to it, so a hung
+    // program cannot hold the press.
+    if (m_foreground == nullptr) return std::wstring();
+    std::vector<wchar_t> title(1024);
+    const int length = GetWindowTextW(m_foreground, title.data(), static_cast<int>(title.size()));
+    return length > 0 ? std::wstring(title.data(), static_cast<size_t>(length)) : std::wstring();
+}
+
+DWORD CWin32OpenPlatform::ForegroundProcess() const {
+    // A console window names the shell attached to it, not the console's host.
+    DWORD process = 0;
+    if (m_foreground == nullptr || GetWindowThreadProcessId(m_foreground, &process) == 0) return 0;
+    return process == GetCurrentProcessId() ? 0 : process;
+}
+
+bool CWin32OpenPlatform::ForegroundFolder(std::wstring& folder) {
+    const DWORD process = ForegroundProcess();
+    return process != 0 && ProcessCurrentFolder(process, folder);
+}
+
+std::vector<std::wstring> CWin32OpenPlatform::DescendantFolders(std::size_t most) {
+    const DWORD process = ForegroundProcess();
+    return process != 0 ? DescendantCurrentFolders(process, most) : std::vector<std::wstring>();
+}
+
+bool CWin32OpenPlatform::ExplorerFolder(std::wstring& folder) {
+    return ExplorerWindowFolder(m_foreground, folder);
+}
+
+bool CWin32OpenPlatform::UserFolder(std::wstring& folder) {
+    // The folder start-up made current, from the same source.
+    wchar_t profile[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return false;
+    folder.assign(profile, length);
+    return true;
 }

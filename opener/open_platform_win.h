@@ -11,7 +11,10 @@ class CWin32OpenPlatform : public COpenPlatform {
 public:
     // `owner`: the window the menu of several paths belongs to (a press runs in its
     // procedure); without one no menu is shown.
-    explicit CWin32OpenPlatform(HWND owner = nullptr) : m_owner(owner) {}
+    // `foreground`: the window the press took the selection from, whose title and
+    // processes tell where a relative path was meant.
+    explicit CWin32OpenPlatform(HWND owner = nullptr, HWND foreground = nullptr)
+        : m_owner(owner), m_foreground(foreground) {}
 
     bool Canonicalize(wchar_t* buffer, const wchar_t* path) override;
     std::uint32_t FileAttributes(const wchar_t* path) override;
@@ -30,6 +33,16 @@ public:
     // Network drives.
     bool IsRemoteDrive(wchar_t letter) override;
 
+    // Where a relative path was selected.
+    std::wstring ForegroundTitle() override;
+    bool ForegroundFolder(std::wstring& folder) override;
+    std::vector<std::wstring> DescendantFolders(std::size_t most) override;
+    bool ExplorerFolder(std::wstring& folder) override;
+    bool UserFolder(std::wstring& folder) override;
+
 private:
+    DWORD ForegroundProcess() const;
+
     HWND m_owner;
+    HWND m_foreground;
 };

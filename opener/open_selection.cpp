@@ -69,6 +69,9 @@ bool CSelectionOpener::OnTimer(UINT_PTR timer) {
 }
 
 void CSelectionOpener::Run(const NOTIFYICONDATAW& icon, UINT hotkeyKey) {
+    // The window the selection is taken from: its title and processes say where a
+    // relative path was meant, and the menu of several paths takes the foreground later.
+    HWND foreground = GetForegroundWindow();
     std::wstring text;
     // A new press ends the last one's watch: its copy can no longer be told from this one's.
     m_lateCopy.Stop();
@@ -79,7 +82,7 @@ void CSelectionOpener::Run(const NOTIFYICONDATAW& icon, UINT hotkeyKey) {
     CaptureSelection(text, hotkeyKey, &late, m_ownProcess);
     if (late.armed) m_lateCopy.Start(icon.hWnd, std::move(late));
 
-    CWin32OpenPlatform platform(icon.hWnd);  // the main window owns the menu of several paths
+    CWin32OpenPlatform platform(icon.hWnd, foreground);  // the main window owns the menu
     if (!text.empty()) EnsureComApartment();  // a press that copied nothing asks the shell nothing
     const OpenOutcome outcome = OpenText(text, platform);
     if (outcome == OpenOutcome::kNotFound) {

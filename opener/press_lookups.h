@@ -61,6 +61,15 @@ public:
     bool ChooseCandidate(const std::vector<std::wstring>& items, std::size_t& chosen) override {
         return m_platform.ChooseCandidate(items, chosen);
     }
+    std::wstring ForegroundTitle() override { return m_platform.ForegroundTitle(); }
+    bool ForegroundFolder(std::wstring& folder) override {
+        return m_platform.ForegroundFolder(folder);
+    }
+    std::vector<std::wstring> DescendantFolders(std::size_t most) override {
+        return m_platform.DescendantFolders(most);
+    }
+    bool ExplorerFolder(std::wstring& folder) override { return m_platform.ExplorerFolder(folder); }
+    bool UserFolder(std::wstring& folder) override { return m_platform.UserFolder(folder); }
 
 private:
     COpenPlatform& m_platform;

@@ -382,11 +382,15 @@ class Desktop:
         rc, lines = self.probe("clip-get", *([fmt] if fmt else []))
         return dict(line.split("=", 1) for line in lines if "=" in line)
 
-    def open_source(self, log_path, text, cls=None, selected=True, delay_ms=0, wait_s=20):
+    def open_source(self, log_path, text, cls=None, selected=True, delay_ms=0, wait_s=20,
+                    title=None, extra=()):
+        """`title`: what the window's title starts with (a document's path, say), before
+        the unique name it is found by; `extra`: more of its options (source_window.cpp)."""
         if os.path.exists(log_path):
             os.remove(log_path)
-        title = "e2e source %d" % int(time.time() * 1000)
-        args = [SOURCE_EXE, win_path(log_path), title, text]
+        name = "e2e source %d" % int(time.time() * 1000)
+        args = [SOURCE_EXE, win_path(log_path), (title + " - " if title else "") + name, text]
+        args += list(extra)
         if cls:
             args += ["--class", cls]
         if not selected:
@@ -394,7 +398,7 @@ class Desktop:
         if delay_ms:
             args += ["--delay", delay_ms]
         process = self.spawn(*args)
-        return process, self.x_window_named(title, wait_s)
+        return process, self.x_window_named(name, wait_s)
 
     @contextlib.contextmanager
     def watch_injected_keys(self):

@@ -2,11 +2,14 @@
 // the capture. It shows a text it treats as selected, copies it on CTRL+C and CTRL+INSERT
 // (as browsers and most editors do), and appends every key it receives to a log file.
 //
-//   e2e_source LOG TITLE TEXT [--class NAME] [--unselected] [--delay MS]
+//   e2e_source LOG TITLE TEXT [--class NAME] [--unselected] [--delay MS] [--folder DIR]
+//                             [--child-in DIR]
 //
 // --class registers the window under NAME (a terminal's class, to stand in for one);
 // --unselected copies nothing, as a window with no selection; --delay copies MS
-// milliseconds after the key. Log lines: "key XX" (virtual key, hex, with "+ctrl" when
+// milliseconds after the key; --folder works in DIR, as a shell does; --child-in starts a
+// process of its own that works in DIR and lives as long as the window (a shell inside a
+// terminal). Log lines: "key XX" (virtual key, hex, with "+ctrl" when
 // CTRL was down) and "copied".
 #include <windows.h>
 
@@ -91,7 +94,28 @@ LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
+// Starts this program again, working in `folder`, to wait for this process's end.
+void StartChildIn(const wchar_t* folder) {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring line = L"\"" + std::wstring(self) + L"\" --idle " +
+                        std::to_wstring(GetCurrentProcessId());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessW(self, &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
+                       &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 3 && std::wcscmp(argv[1], L"--idle") == 0) {
+        HANDLE parent = OpenProcess(SYNCHRONIZE, FALSE, std::wcstoul(argv[2], nullptr, 10));
+        if (parent != nullptr) WaitForSingleObject(parent, INFINITE);
+        return 0;
+    }
     if (argc < 4) return 2;
     g_log = argv[1];
     const wchar_t* title = argv[2];
@@ -104,6 +128,10 @@ int wmain(int argc, wchar_t** argv) {
             g_selected = false;
         } else if (std::wcscmp(argv[i], L"--delay") == 0 && i + 1 < argc) {
             g_delayMs = static_cast<UINT>(std::wcstoul(argv[++i], nullptr, 10));
+        } else if (std::wcscmp(argv[i], L"--folder") == 0 && i + 1 < argc) {
+            if (!SetCurrentDirectoryW(argv[++i])) return 1;
+        } else if (std::wcscmp(argv[i], L"--child-in") == 0 && i + 1 < argc) {
+            StartChildIn(argv[++i]);
         }
     }
     WNDCLASSW windowClass = {};

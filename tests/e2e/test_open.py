@@ -470,6 +470,68 @@ class OpenSelection(SelvaneTestCase):
             (notes + ":12:5", 'open "%s"' % notes),
         ])
 
+    def test_a_relative_path_opens_where_it_was_selected(self):
+        # A terminal's shell, a shell started inside a window, a document in a title: each
+        # base holds a file that names nothing in the user's folder.
+        where = os.path.join(self.fixture, "relative")
+        project, other, documents = (os.path.join(where, n) for n in ("project", "other", "doc"))
+        files = [os.path.join(project, "src", "notes.txt"),
+                 os.path.join(other, "lib", "util.txt"),
+                 os.path.join(documents, "beside.txt"), os.path.join(documents, "report.txt")]
+        for path in files:
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "w") as f:
+                f.write("x\n")
+        self.start()
+        cases = [
+            ("console", "src\\notes.txt", files[0],
+             dict(cls="ConsoleWindowClass", extra=["--folder", win_path(project)])),
+            ("child process", "lib/util.txt", files[1],
+             dict(extra=["--child-in", win_path(other)])),
+            ("title", "beside.txt", files[2], dict(title=win_path(files[3]))),
+        ]
+        for count, (what, selection, opened, options) in enumerate(cases, 1):
+            with self.subTest(what):
+                self.press_hotkey_in_source(selection, **options)
+                lines = self.desk.recorded(self.log, count, 15)
+                self.assertEqual(lines[count - 1:], ['open "%s"' % win_path(opened)])
+                self.close_sources()
+
+    def test_a_traceback_line_opens_the_editor_at_its_line(self):
+        # The recorder stands in for the editor registered for the type, as above, in a
+        # folder of its own so that its log starts empty.
+        editors = os.path.join(self.fixture, "traceback-editor")
+        app = os.path.join(self.fixture, "traceback", "app")
+        os.makedirs(editors, exist_ok=True)
+        os.makedirs(app, exist_ok=True)
+        editor = os.path.join(editors, "Code.exe")
+        shutil.copy(RECORDER_EXE, editor)
+        command = '"%s" "%%1"' % win_path(editor)
+        reg_file = os.path.join(self.fixture, "traceback.reg")
+        with open(reg_file, "w", newline="\r\n") as f:
+            f.write("\n".join([
+                "REGEDIT4", "", "[HKEY_CLASSES_ROOT\\.sv9]", '@="SelvaneE2E.sv9"', "",
+                "[HKEY_CLASSES_ROOT\\SelvaneE2E.sv9\\shell\\open\\command]",
+                "@=" + '"' + command.replace("\\", "\\\\").replace('"', '\\"') + '"', ""]))
+        self.assertEqual(self.desk.wine("regedit", "/S", win_path(reg_file)).returncode, 0)
+        module = os.path.join(app, "models.sv9")
+        with open(module, "w") as f:
+            f.write("x = 1\n")
+        log = editor + ".log"
+        if os.path.exists(log):
+            os.remove(log)
+        self.start()
+        # Whole, from Notepad; relative, from a shell working in the project folder.
+        with self.subTest("full path"):
+            self.press_hotkey_on('  File "%s", line 12, in main' % win_path(module))
+            self.assertEqual(self.desk.recorded(log, 1, 15), ['-g %s:12' % win_path(module)])
+            self.close_notepads()
+        with self.subTest("relative"):
+            self.press_hotkey_in_source('File "app/models.sv9", line 3, in <module>',
+                                        cls="ConsoleWindowClass",
+                                        extra=["--folder", win_path(os.path.dirname(app))])
+            self.assertEqual(self.desk.recorded(log, 2, 15)[1:], ['-g %s:3' % win_path(module)])
+
     def test_the_path_or_address_inside_a_longer_selection(self):
         self.start()
         notes, spaced = win_path(self.file), win_path(self.spaced_file)

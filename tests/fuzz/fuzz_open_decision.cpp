@@ -15,6 +15,7 @@
 #include "opener/file_types.h"
 #include "opener/open_decision.h"
 #include "opener/press_lookups.h"
+#include "opener/relative_bases.h"
 #include "opener/selection_forms.h"
 #include "opener/selection_scan.h"
 #include "opener/web_address.h"
@@ -148,10 +149,34 @@ public:
         return m_answers.Byte() & 1;
     }
 
+    // The bases of a relative path: a title with a path in it, folders or none.
+    std::wstring ForegroundTitle() override {
+        Record("title", L"");
+        return (m_answers.Byte() & 1) ? L"C:\\src\\main.cpp - Editor" : L"";
+    }
+    bool ForegroundFolder(std::wstring& folder) override { return Folder("foreground", folder); }
+    std::vector<std::wstring> DescendantFolders(std::size_t most) override {
+        Record("descendants", L"");
+        if (most > kMostDescendantFolders) std::abort();
+        std::vector<std::wstring> folders(m_answers.Byte() % (most + 1), L"C:\\shell");
+        for (std::size_t i = 0; i < folders.size(); ++i) folders[i] += std::to_wstring(i);
+        return folders;
+    }
+    bool ExplorerFolder(std::wstring& folder) override { return Folder("explorer", folder); }
+    bool UserFolder(std::wstring& folder) override { return Folder("user", folder); }
+
     struct Call {
         std::string operation;
         std::wstring argument;
     };
+    // Whether the press ended on a target found on a relative path's bases: the text
+    // itself was then never normalised.
+    static bool RelativeOpened(const std::vector<Call>& calls) {
+        for (const Call& call : calls) {
+            if (call.operation == "canonicalize" && !IsFullPath(call.argument)) return false;
+        }
+        return true;
+    }
     std::vector<Call> calls;
     int shellCalls = 0;
     int menus = 0;
@@ -173,6 +198,15 @@ private:
         if (shellCalls != 0) std::abort();
         calls.push_back({operation, argument});
         m_saidDangerous = false;
+    }
+
+    bool Folder(const char* operation, std::wstring& folder) {
+        Record(operation, L"");
+        const std::wstring answers[] = {L"C:\\work", L"C:\\", L"relative", L"\\\\server\\s\\"};
+        const uint8_t mode = m_answers.Byte() % 5;
+        if (mode == 4) return false;
+        folder = answers[mode];
+        return true;
     }
 
     CAnswers& m_answers;
@@ -219,6 +253,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // A press makes a bounded number of lookups, each of a different text, none of a network
     // path that is not one path; a menu offers 1 to 16 short items.
+    // Where a text was selected is asked only for a relative path, and only once.
+    std::size_t titles = 0;
+    for (const auto& call : calls) titles += call.operation == "title";
+    RelativePath relative;
+    Check(titles <= 1 && (titles == 0 || RelativePathIn(trimmed, relative)));
+
+    // A press makes a bounded number of lookups; a menu offers 2 to 16 short items.
     std::size_t lookups = 0;
     std::vector<std::wstring> looked;
     for (const auto& call : calls) {
@@ -328,9 +369,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool web = IsWebAddress(trimmed);
     if (web) {
         Check(calls.front().argument == std::wstring(trimmed.c_str()));
-    } else {
-        Check(calls.front().operation == "canonicalize");
-        const std::wstring& collapsed = calls.front().argument;
+    } else if (titles == 0 || !platform.RelativeOpened(calls)) {
+        // A relative path is first tried on its bases, as full paths; the text itself,
+        // never a full path, comes after them.
+        std::size_t first = 0;
+        while (titles != 0 && first < calls.size() &&
+               (calls[first].operation != "canonicalize" || IsFullPath(calls[first].argument))) {
+            ++first;
+        }
+        Check(first < calls.size() && calls[first].operation == "canonicalize");
+        const std::wstring& collapsed = calls[first].argument;
         Check(collapsed.find(L"//") == std::wstring::npos);
         Check(collapsed.find(L"\\\\", 1) == std::wstring::npos);
         // A network path keeps its leading pair, any other text loses it.

@@ -63,6 +63,7 @@ public:
 
     void AddFolder(const std::wstring& path) { m_entries[Upper(path)] = kFileAttributeDirectory; }
     void AddFile(const std::wstring& path) { m_entries[Upper(path)] = 0x20; /* archive */ }
+    void RemoveEntry(const std::wstring& path) { m_entries.erase(Upper(path)); }
 
     bool Canonicalize(wchar_t* buffer, const wchar_t* path) override {
         calls.push_back({L"canonicalize", path});
@@ -185,6 +186,38 @@ public:
         return remoteDrives.find(static_cast<wchar_t>(std::towupper(letter))) != std::wstring::npos;
     }
     std::wstring remoteDrives;
+
+    // Where a relative path was selected: nothing is known unless a test says.
+    std::wstring title;
+    std::wstring foregroundFolder;
+    std::vector<std::wstring> descendantFolders;  // newest first
+    std::wstring explorerFolder;
+    std::wstring userFolder;
+    std::wstring ForegroundTitle() override {
+        calls.push_back({L"base", L"title"});
+        return title;
+    }
+    bool ForegroundFolder(std::wstring& folder) override {
+        calls.push_back({L"base", L"foreground"});
+        folder = foregroundFolder;
+        return !folder.empty();
+    }
+    std::vector<std::wstring> DescendantFolders(std::size_t most) override {
+        calls.push_back({L"base", L"descendants"});
+        std::vector<std::wstring> folders = descendantFolders;
+        if (folders.size() > most) folders.resize(most);
+        return folders;
+    }
+    bool ExplorerFolder(std::wstring& folder) override {
+        calls.push_back({L"base", L"explorer"});
+        folder = explorerFolder;
+        return !folder.empty();
+    }
+    bool UserFolder(std::wstring& folder) override {
+        calls.push_back({L"user folder", L""});
+        folder = userFolder;
+        return !folder.empty();
+    }
 
     int Count(const std::wstring& operation) const {
         int count = 0;
