@@ -199,7 +199,8 @@ bool RunningProcesses(std::vector<ProcessEntry>& processes) {
         ULONG needed = 0;
         status = query(kSystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
                        &needed);
-        if (status == kLengthMismatch) buffer.resize(std::max<std::size_t>(needed, buffer.size()) * 2);
+        if (status == kLengthMismatch)
+            buffer.resize(std::max<std::size_t>(needed, buffer.size()) * 2);
     }
     if (status < 0) return false;
     std::size_t at = 0;
@@ -208,7 +209,8 @@ bool RunningProcesses(std::vector<ProcessEntry>& processes) {
         std::memcpy(&entry, buffer.data() + at, sizeof(entry));  // aligned or not
         processes.push_back(
             {static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(entry.UniqueProcessId)),
-             static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(entry.InheritedFromUniqueProcessId)),
+             static_cast<DWORD>(
+                 reinterpret_cast<std::uintptr_t>(entry.InheritedFromUniqueProcessId)),
              static_cast<std::uint64_t>(entry.CreateTime.QuadPart)});
         if (entry.NextEntryOffset == 0) break;
         at += entry.NextEntryOffset;

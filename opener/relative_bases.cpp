@@ -56,8 +56,8 @@ bool RelativePathIn(const std::wstring& selection, RelativePath& relative) {
     }
     // "localhost:3000" is a server and its port, not a file at a line.
     std::wstring other;
-    if (StartsWithNoCase(text, L"www.") || EqualsNoCase(text, 0, text.size(), L"localhost") || RegistryKeyIn(text, other) ||
-        MailAddressIn(text, other)) {
+    if (StartsWithNoCase(text, L"www.") || EqualsNoCase(text, 0, text.size(), L"localhost") ||
+        RegistryKeyIn(text, other) || MailAddressIn(text, other)) {
         return false;
     }
     std::replace(text.begin(), text.end(), L'/', L'\\');
@@ -107,8 +107,8 @@ std::vector<std::wstring> RelativeBases(COpenPlatform& platform, std::size_t& lo
     return bases;
 }
 
-std::vector<std::wstring> FindRelativeTargets(const RelativePath& relative,
-                                              COpenPlatform& platform, std::size_t lookups) {
+std::vector<std::wstring> FindRelativeTargets(const RelativePath& relative, COpenPlatform& platform,
+                                              std::size_t lookups) {
     const std::vector<std::wstring> bases = RelativeBases(platform, lookups);
     std::vector<std::wstring> targets;
     for (const std::wstring* variant : {&relative.path, &relative.withoutDiffPrefix}) {

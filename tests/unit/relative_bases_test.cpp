@@ -60,7 +60,8 @@ TEST_F(RelativeBasesTest, TheFirstAndOnlyHitOpensSeveralAreOfferedInTheBasesOrde
          L"open C:\\term\\src\\notes.txt", {}},
         {L"lib\\util.txt", {L"C:\\older\\lib\\util.txt"}, 0, OpenOutcome::kOpenedFile,
          L"open C:\\older\\lib\\util.txt", {}},
-        {L"x.txt", {L"C:\\shown\\x.txt"}, 0, OpenOutcome::kOpenedFile, L"open C:\\shown\\x.txt", {}},
+        {L"x.txt", {L"C:\\shown\\x.txt"}, 0, OpenOutcome::kOpenedFile,
+         L"open C:\\shown\\x.txt", {}},
         {L"lib", {}, 0, OpenOutcome::kOpenedFolder, L"explore C:\\older\\lib", {}},
         // Several: the menu lists the full paths in the bases' order; the pick opens.
         {L"a.txt",
@@ -171,7 +172,9 @@ TEST_F(RelativeBasesTest, TheBasesStayWithinThePressesLookups) {
 
     // Found on every base: no more than a menu lists.
     windows.calls.clear();
-    for (const std::wstring& folder : windows.descendantFolders) windows.AddFile(folder + L"\\e.txt");
+    for (const std::wstring& folder : windows.descendantFolders) {
+        windows.AddFile(folder + L"\\e.txt");
+    }
     windows.AddFile(L"C:\\term\\e.txt");
     windows.AddFile(L"C:\\shown\\e.txt");
     windows.choice = 15;
