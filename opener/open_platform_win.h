@@ -27,6 +27,10 @@ public:
     void TraceOutOfMemory() override;
     bool ChooseCandidate(const std::vector<std::wstring>& items, std::size_t& chosen) override;
 
+    // The names the shell is handed; under WOW64 as 64-bit programs know them.
+    bool FullPathName(const wchar_t* path, std::wstring& full) override;
+    bool LongPathName(const wchar_t* path, std::wstring& longPath) override;
+
 private:
     HWND m_owner;
 };

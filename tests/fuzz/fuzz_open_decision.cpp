@@ -137,6 +137,25 @@ public:
         return true;
     }
 
+    // The names the shell is handed: the path as given, a short name's long form that
+    // may be of any type, or none.
+    bool FullPathName(const wchar_t* path, std::wstring& full) override {
+        Record("fullpath", path);
+        if (m_answers.Byte() % 8 == 7) return false;
+        full = path;
+        return true;
+    }
+
+    bool LongPathName(const wchar_t* path, std::wstring& longPath) override {
+        Record("longpath", path);
+        const uint8_t mode = m_answers.Byte() % 4;
+        if (mode == 3) return false;
+        static const wchar_t* const suffixes[] = {L"", L"x.appref-ms",
+                                                  L".{0002DF01-0000-0000-C000-000000000046}"};
+        longPath = std::wstring(path) + suffixes[mode];
+        return true;
+    }
+
     struct Call {
         std::string operation;
         std::wstring argument;
@@ -260,10 +279,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (outcome == OpenOutcome::kOpenedFolder || outcome == OpenOutcome::kOpenedFile ||
         outcome == OpenOutcome::kOpenedInEditor || outcome == OpenOutcome::kShownInFolder) {
-        // Nothing is opened as a folder or file that was not the last thing looked up.
+        // Nothing is opened as a folder or file that was not the last thing looked up (or
+        // its long form, or the folder above a class id's name in it).
         std::size_t lookup = calls.size();
         while (lookup > 0 && calls[lookup - 1].operation != "attributes") --lookup;
-        Check(lookup > 0 && calls[lookup - 1].argument == std::wstring(text.c_str()));
+        Check(lookup > 0);
+        const std::wstring& looked = calls[lookup - 1].argument;
+        Check(text.compare(0, looked.size(), looked) == 0 ||
+              looked.compare(0, text.size(), text) == 0);
+        // and nothing is explored or opened whose name makes the shell open a class's object.
+        Check(outcome == OpenOutcome::kShownInFolder ||
+              ShellObjectNameEnd(text) == std::wstring::npos);
     }
     if (outcome == OpenOutcome::kOpenedFile) {
         // Not even when only our own list knows the type.

@@ -92,7 +92,7 @@ public:
         calls.push_back({L"attributes", path});
         std::wstring full;
         if (!FullPath(path, full)) return kInvalidFileAttributes;
-        auto it = m_entries.find(Upper(full));
+        auto it = m_entries.find(Upper(LongForm(full)));
         return it == m_entries.end() ? kInvalidFileAttributes : it->second;
     }
 
@@ -198,6 +198,25 @@ public:
         return result;
     }
 
+    // The names the shell is handed: GetFullPathNameW's rules below, and the long names of
+    // the short ones listed here.
+    bool FullPathName(const wchar_t* path, std::wstring& full) override {
+        calls.push_back({L"fullpath", path});
+        return FullPath(path, full);
+    }
+
+    bool LongPathName(const wchar_t* path, std::wstring& longPath) override {
+        calls.push_back({L"longpath", path});
+        std::wstring full;
+        if (!FullPath(path, full) || m_entries.count(Upper(LongForm(full))) == 0) return false;
+        longPath = LongForm(full);
+        return true;
+    }
+
+    void AddShortName(const std::wstring& shortPath, const std::wstring& longPath) {
+        m_longNames[Upper(shortPath)] = longPath;
+    }
+
     bool Called(const std::wstring& operation) const {
         for (const Call& call : calls) {
             if (call.operation == operation) return true;
@@ -241,7 +260,13 @@ private:
         return true;
     }
 
+    std::wstring LongForm(const std::wstring& full) const {
+        auto it = m_longNames.find(Upper(full));
+        return it == m_longNames.end() ? full : it->second;
+    }
+
     std::map<std::wstring, std::uint32_t> m_entries;
+    std::map<std::wstring, std::wstring> m_longNames;  // short path in capitals -> long path
 };
 
 class OpenDecisionTest : public ::testing::Test {
