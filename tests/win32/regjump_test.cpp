@@ -235,6 +235,41 @@ TEST_F(RegjumpRun, OpensTheEditorAtTheKey) {
     // Wine's editor reads the key without a top node name.
     EXPECT_EQ(lastKey, L"HKEY_CURRENT_USER\\Software\\SelvaneTest\\Regjump key");
 
+    HWND editor = WaitForWindow(L"RegEdit_RegEdit", nullptr);
+    ASSERT_NE(editor, nullptr) << "registry editor not started";
+    // Its status bar names the selected key, after the computer's name.
+    HWND status = FindWindowExW(editor, nullptr, STATUSCLASSNAMEW, nullptr);
+    ASSERT_NE(status, nullptr);
+    std::wstring shown;
+    for (int i = 0; i < 100; ++i) {
+        wchar_t text[1024] = {};
+        SendMessageW(status, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+        shown = text;
+        if (shown.find(L"Regjump key") != std::wstring::npos) break;
+        Sleep(50);
+    }
+    const std::wstring tail = L"\\HKEY_CURRENT_USER\\Software\\SelvaneTest\\Regjump key";
+    ASSERT_GE(shown.size(), tail.size()) << std::string(shown.begin(), shown.end());
+    EXPECT_EQ(shown.substr(shown.size() - tail.size()), tail);
+}
+
+TEST_F(RegjumpRun, StartsTheWindowsFoldersEditorNotOneBesideItself) {
+    // A "regedit.exe" beside the tool (here a copy of the tool, which would complain in a
+    // box that it was given no key) must not be what starts. Windows looks a bare name up
+    // in the tool's folder first; Wine finds its own programs' names in System32 first, so
+    // there this guards the outcome only.
+    wchar_t temp[MAX_PATH] = {};
+    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
+    const std::wstring folder = std::wstring(temp) + L"selvane regjump beside";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring tool = folder + L"\\regjump.exe";
+    const std::wstring planted = folder + L"\\regedit.exe";
+    ASSERT_TRUE(CopyFileW(ToolPath().c_str(), tool.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(ToolPath().c_str(), planted.c_str(), FALSE));
+
+    HANDLE process = Start(L"regjump.exe HKCU\\Software\\SelvaneTest\\Regjump key", tool);
+    ASSERT_NE(process, nullptr) << GetLastError();
+    EXPECT_EQ(WaitExit(process), 0u);
     EXPECT_NE(WaitForWindow(L"RegEdit_RegEdit", nullptr), nullptr) << "the editor did not start";
     EXPECT_EQ(FindWindowW(L"#32770", L"regjump"), nullptr) << "the planted copy ran";
     if (HWND box = FindWindowW(L"#32770", L"regjump")) PostMessageW(box, WM_COMMAND, IDOK, 0);
