@@ -125,7 +125,8 @@ public:
         const std::map<std::wstring, std::wstring> paths = {
             {L"file:///C:/Users/me/My%20Notes/a%20b.txt", L"C:\\Users\\me\\My Notes\\a b.txt"},
             {L"file://server/share/team", L"\\\\server\\share\\team"},
-            {L"file:///C:/Users/nobody", L"C:\\Users\\nobody"}};
+            {L"file:///C:/Users/nobody", L"C:\\Users\\nobody"},
+            {L"file:///C:/in/INVOIC~1.APP", L"C:\\in\\INVOIC~1.APP"}};
         auto it = paths.find(url);
         if (it != paths.end()) path = it->second;
         return it != paths.end();
@@ -257,12 +258,25 @@ private:
         while (full.size() > root.size() && (full.back() == L' ' || full.back() == L'.')) {
             full.pop_back();
         }
+        // A reserved device name, in whatever folder, is the device.
+        const std::wstring name = Upper(full.substr(full.find_last_of(L'\\') + 1));
+        if (name == L"CON" || name == L"NUL" || name == L"AUX" || name == L"PRN") {
+            full = L"\\\\.\\" + name;
+        }
         return true;
     }
 
+    // `full` with a short name listed for it, or for a folder above it, made long.
     std::wstring LongForm(const std::wstring& full) const {
-        auto it = m_longNames.find(Upper(full));
-        return it == m_longNames.end() ? full : it->second;
+        const std::wstring upper = Upper(full);
+        for (const auto& name : m_longNames) {
+            const std::wstring& shortPath = name.first;
+            if (upper.compare(0, shortPath.size(), shortPath) == 0 &&
+                (upper.size() == shortPath.size() || upper[shortPath.size()] == L'\\')) {
+                return name.second + full.substr(shortPath.size());
+            }
+        }
+        return full;
     }
 
     std::map<std::wstring, std::uint32_t> m_entries;
