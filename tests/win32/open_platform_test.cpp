@@ -1,6 +1,6 @@
-// The Win32 side of the decision for real: the names handed to the shell, Explorer's refusal
-// of a quote, and, for the 32-bit build in a 64-bit prefix (WOW64), the file system and the
-// program folders as 64-bit programs see them.
+// The Win32 side of the decision for real: Explorer's refusal of a quote and, for the 32-bit
+// build in a 64-bit prefix (WOW64), the file system and the program folders as 64-bit
+// programs see them.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -20,38 +20,6 @@ std::wstring WindowsFolder() {
     wchar_t folder[MAX_PATH] = {};
     GetSystemWindowsDirectoryW(folder, MAX_PATH);
     return folder;
-}
-
-TEST(Win32OpenPlatform, FullAndLongNamesOfWhatIsOnDisk) {
-    wchar_t temp[MAX_PATH] = {};
-    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
-    const std::wstring folder = std::wstring(temp) + L"selvane platform names";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    const std::wstring file = folder + L"\\invoice of the month.appref-ms";
-    HANDLE created = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(created, INVALID_HANDLE_VALUE);
-    CloseHandle(created);
-
-    CWin32OpenPlatform platform;
-    wchar_t previous[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, previous);
-    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
-    std::wstring full;
-    EXPECT_TRUE(platform.FullPathName(L".\\invoice of the month.appref-ms", full));
-    EXPECT_EQ(0, _wcsicmp(file.c_str(), full.c_str()));
-    SetCurrentDirectoryW(previous);
-
-    wchar_t shortName[MAX_PATH] = {};
-    ASSERT_NE(GetShortPathNameW(file.c_str(), shortName, MAX_PATH), 0u);
-    ASSERT_NE(std::wstring(shortName), file);
-    std::wstring longName;
-    EXPECT_TRUE(platform.LongPathName(shortName, longName));
-    EXPECT_EQ(0, _wcsicmp(file.c_str(), longName.c_str()));
-    EXPECT_FALSE(platform.LongPathName((folder + L"\\NOSUCH~1.TXT").c_str(), longName));
-
-    DeleteFileW(file.c_str());
-    RemoveDirectoryW(folder.c_str());
 }
 
 TEST(Win32OpenPlatform, ExplorerIsNeverHandedAPathWithAQuote) {
