@@ -95,15 +95,14 @@ bool StartProcess(const wchar_t* program, const wchar_t* commandLine) {
 }
 
 // Starts the Explorer of the Windows folder, never one found elsewhere, on `switches`
-// followed by the full path `path` in quotes. Explorer reads a quote inside as the end of
-// the field and what follows as more switches: such a path is refused.
-bool StartExplorer(const wchar_t* switches, std::wstring path) {
+// followed by the full path `path` in quotes, which keep its commas and equals signs from
+// splitting it into fields. A quote inside would end the field and let the rest be read as
+// more switches: such a path is refused.
+bool StartExplorer(const wchar_t* switches, const std::wstring& path) {
     if (path.find(L'"') != std::wstring::npos) {
         SetLastError(ERROR_INVALID_NAME);
         return TraceLastError();
     }
-    // A backslash before the closing quote would read as an escaped quote.
-    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
     const std::wstring windows = WindowsFolder();
     if (windows.empty()) return TraceLastError();
     // On 64-bit Windows this is the 64-bit Explorer even for this process: only System32
