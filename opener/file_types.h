@@ -19,6 +19,16 @@ bool IsFullPath(const std::wstring& path);
 // it (the blanks and dots that end a name do not count), or empty.
 std::wstring FileTypeOf(const std::wstring& path);
 
-// True when opening the file `path` would run it: a program, a script, an installer or a
-// shortcut, by the system's own judgement, by PATHEXT or by our list.
+// True when opening the file `path` would run it: a program, a script, an installer, a
+// shortcut or what mounts or connects, by the system's own judgement, by PATHEXT, by our
+// list, by the program that opens its type, or because its short name cannot be expanded
+// to the long one whose type counts.
 bool IsDangerousFile(const std::wstring& path, COpenPlatform& platform);
+
+// True when `program` (the program that opens a file type, as registered) runs, installs
+// or connects with what it is given: an interpreter, a script host, an installer.
+bool IsInterpreter(const std::wstring& program);
+
+// Where the first name in `path` that ends in a class id (".{20D04FE0-...}") ends: the
+// shell opens such a file or folder as that class's object. npos when there is none.
+std::size_t ShellObjectNameEnd(const std::wstring& path);

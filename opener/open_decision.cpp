@@ -62,14 +62,42 @@ void Normalise(std::wstring& text, COpenPlatform& platform) {
     }
 }
 
+// Where the normalised `text` is on disk: its full path and its attributes. This is the one
+// place where a relative name gets its folder (the current one, which start-up sets to the
+// user's own), and the shell is handed the full path, never the relative text: an Explorer
+// that runs already would resolve that against its own folder.
+bool LocateOnDisk(const std::wstring& text, COpenPlatform& platform, std::wstring& full,
+                  std::uint32_t& attributes) {
+    if (!platform.FullPathName(text.c_str(), full) || full.empty()) return false;
+    // A reserved device name ("con", "nul.txt") comes back as a "\\.\" path: no file.
+    if (StartsWith(full, L"\\\\.\\")) return false;
+    attributes = platform.FileAttributes(full.c_str());
+    return attributes != kInvalidFileAttributes;
+}
+
 // Opens the normalised `text` when it names a folder ("explore") or a file; a folder only
-// when `filesOnly` is false. `position` is where in the file, if the text said.
+// when `filesOnly` is false. `position` is where in the file, if the text said. On return
+// `text` is the full path that was opened.
 bool OpenIfOnDisk(std::wstring& text, bool filesOnly, const SourcePosition* position,
                   COpenPlatform& platform, OpenOutcome& outcome) {
-    const std::uint32_t attributes = platform.FileAttributes(text.c_str());
-    if (attributes == kInvalidFileAttributes) return false;
+    std::wstring full;
+    std::uint32_t attributes = kInvalidFileAttributes;
+    if (!LocateOnDisk(text, platform, full, attributes)) return false;
+    if (filesOnly && (attributes & kFileAttributeDirectory)) return false;
+    // By its long name, the one the user knows it by and whose type is judged.
+    std::wstring longPath;
+    if (platform.LongPathName(full.c_str(), longPath) && !longPath.empty()) full.swap(longPath);
+    text.swap(full);
+    // A name ending in a class id opens that class's object, whatever it holds: the first
+    // such name is only shown, in the folder above it.
+    const std::size_t objectEnd = ShellObjectNameEnd(text);
+    if (objectEnd != std::wstring::npos) {
+        text.resize(objectEnd);
+        outcome = platform.ShowInFolder(text.c_str()) ? OpenOutcome::kShownInFolder
+                                                      : OpenOutcome::kShellFailed;
+        return true;
+    }
     if (attributes & kFileAttributeDirectory) {
-        if (filesOnly) return false;
         outcome = Launch(platform, L"explore", text, OpenOutcome::kOpenedFolder);
         return true;
     }
@@ -170,8 +198,9 @@ bool NamesSomethingOnDisk(const std::wstring& stretch, COpenPlatform& platform, 
     const bool filesOnly = StripSourcePosition(path, withoutPosition);
     if (filesOnly) path = withoutPosition;
     Normalise(path, platform);
-    const std::uint32_t attributes = platform.FileAttributes(path.c_str());
-    return attributes != kInvalidFileAttributes &&
+    std::wstring full;
+    std::uint32_t attributes = kInvalidFileAttributes;
+    return LocateOnDisk(path, platform, full, attributes) &&
            !(filesOnly && (attributes & kFileAttributeDirectory));
 }
 

@@ -53,8 +53,8 @@ public:
     // AssocIsDangerous: true when the system counts the file type `type` (".exe") as
     // unsafe to open.
     virtual bool IsDangerousType(const wchar_t* type) = 0;
-    // Shows the folder that holds the file `path` in Explorer with the file selected,
-    // without opening the file. True when shown.
+    // Shows the folder that holds the file or folder `path` (a full path) in Explorer with
+    // it selected, without opening it. True when shown.
     virtual bool ShowInFolder(const wchar_t* path) = 0;
     // Traces that a run ended because memory ran out.
     virtual void TraceOutOfMemory() = 0;
@@ -80,4 +80,12 @@ public:
     virtual bool ExplorerFolder(std::wstring& folder) = 0;
     // The user's own folder (the profile). False when it is not known.
     virtual bool UserFolder(std::wstring& folder) = 0;
+
+    // The names the shell is handed for what was found on disk.
+    // GetFullPathNameW: `full` receives the full path of `path`, a relative name resolved
+    // against the current folder. False when it cannot.
+    virtual bool FullPathName(const wchar_t* path, std::wstring& full) = 0;
+    // GetLongPathNameW: `longPath` receives the existing `path` with each short (8.3) name
+    // in it replaced by the long one. False when it cannot.
+    virtual bool LongPathName(const wchar_t* path, std::wstring& longPath) = 0;
 };

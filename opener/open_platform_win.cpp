@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "opener/native_paths.h"
 #include "opener/process_folders_win.h"
 #include "opener/selection_forms.h"
 #include "res/trace.h"
@@ -44,6 +45,74 @@ LRESULT CALLBACK DropPressesInMenu(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// True in a 32-bit process on 64-bit Windows, where the system redirects this process's
+// lookups of System32 to the 32-bit SysWOW64.
+bool RunsUnderWow64() {
+    static const bool wow64 = [] {
+        BOOL under = FALSE;
+        return IsWow64Process(GetCurrentProcess(), &under) && under;
+    }();
+    return wow64;
+}
+
+// The shared Windows folder ("C:\Windows"), not a user's own under Terminal Services;
+// empty when it cannot be read.
+std::wstring WindowsFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = GetSystemWindowsDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::wstring();
+    return std::wstring(folder, length);
+}
+
+// What a lookup of the full path `path` asks the system: under WOW64 the real System32
+// through its alias, so that the files a 64-bit program sees are found. Redirection itself
+// stays on: the shell calls of this process load code.
+std::wstring LookupPath(const wchar_t* path) {
+    std::wstring lookup;
+    if (RunsUnderWow64() && SysnativeFormOf(path, WindowsFolder(), lookup)) return lookup;
+    return path;
+}
+
+// A path as other programs know it: under WOW64 "Sysnative" named "System32" again.
+void NameAsOthersDo(std::wstring& path) {
+    std::wstring shellPath;
+    if (RunsUnderWow64() && System32FormOf(path, WindowsFolder(), shellPath)) path.swap(shellPath);
+}
+
+bool StartProcess(const wchar_t* program, const wchar_t* commandLine) {
+    // CreateProcessW may write into the command line it is given.
+    std::vector<wchar_t> line(commandLine, commandLine + wcslen(commandLine) + 1);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    // The program's own path, so that nothing is searched for; no handles handed down.
+    if (!CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return TraceLastError();
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+// Starts the Explorer of the Windows folder, never one found elsewhere, on `switches`
+// followed by the full path `path` in quotes, which keep its commas and equals signs from
+// splitting it into fields. A quote inside would end the field and let the rest be read as
+// more switches: such a path is refused.
+bool StartExplorer(const wchar_t* switches, const std::wstring& path) {
+    if (path.find(L'"') != std::wstring::npos) {
+        SetLastError(ERROR_INVALID_NAME);
+        return TraceLastError();
+    }
+    const std::wstring windows = WindowsFolder();
+    if (windows.empty()) return TraceLastError();
+    // On 64-bit Windows this is the 64-bit Explorer even for this process: only System32
+    // and the Windows folder's regedit.exe are redirected.
+    const std::wstring explorer = windows + L"\\explorer.exe";
+    const std::wstring commandLine = L"\"" + explorer + L"\" " + switches + L"\"" + path + L"\"";
+    return StartProcess(explorer.c_str(), commandLine.c_str());
+}
+
 }  // namespace
 
 bool CWin32OpenPlatform::Canonicalize(wchar_t* buffer, const wchar_t* path) {
@@ -60,7 +129,7 @@ bool CWin32OpenPlatform::Canonicalize(wchar_t* buffer, const wchar_t* path) {
 }
 
 std::uint32_t CWin32OpenPlatform::FileAttributes(const wchar_t* path) {
-    return GetFileAttributesW(path);
+    return GetFileAttributesW(LookupPath(path).c_str());
 }
 
 bool CWin32OpenPlatform::IsValidUrl(const wchar_t* text) {
@@ -69,6 +138,14 @@ bool CWin32OpenPlatform::IsValidUrl(const wchar_t* text) {
 }
 
 bool CWin32OpenPlatform::RunShellVerb(const wchar_t* verb, const wchar_t* target) {
+    // The shell resolves the target in this process, where a 32-bit process's lookups of
+    // System32 land in SysWOW64: a 64-bit-only file is missing there, and another is found
+    // in its 32-bit copy. Such a target goes to the 64-bit Explorer, which opens a file with
+    // its program and shows a folder as the user's other programs see them.
+    std::wstring lookup;
+    if (RunsUnderWow64() && SysnativeFormOf(target, WindowsFolder(), lookup)) {
+        return StartExplorer(L"", target);
+    }
     HINSTANCE result = ShellExecuteW(nullptr, verb, target, nullptr, nullptr, SW_SHOW);
     // Values above 32 mean the shell took the request; the rest are error codes, and
     // the shell has already shown its own message for them.
@@ -80,9 +157,12 @@ bool CWin32OpenPlatform::RunShellVerb(const wchar_t* verb, const wchar_t* target
 bool CWin32OpenPlatform::ExpandVariables(const wchar_t* text, std::wstring& expanded) {
     // A longer text is no path with variables in it.
     if (wcslen(text) >= kLongestExpansion) return false;
+    // The program folders the user means are the 64-bit ones; a 32-bit process is given
+    // the "(x86)" folders under the usual names.
+    const std::wstring source = RunsUnderWow64() ? WithNativeProgramFolders(text) : text;
     std::vector<wchar_t> buffer(kLongestExpansion);
     const DWORD length =
-        ExpandEnvironmentStringsW(text, buffer.data(), static_cast<DWORD>(buffer.size()));
+        ExpandEnvironmentStringsW(source.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0 || length > buffer.size()) return false;
     expanded.assign(buffer.data(), wcsnlen(buffer.data(), buffer.size()));
     return true;
@@ -117,20 +197,7 @@ bool CWin32OpenPlatform::ProgramForType(const wchar_t* type, std::wstring& progr
 }
 
 bool CWin32OpenPlatform::StartProgram(const wchar_t* program, const wchar_t* commandLine) {
-    // CreateProcessW may write into the command line it is given.
-    std::vector<wchar_t> line(commandLine, commandLine + wcslen(commandLine) + 1);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    // The program's own path, so that nothing is searched for; no handles handed down.
-    if (!CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        TraceLastError();
-        return false;
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
+    return StartProcess(program, commandLine);
 }
 
 bool CWin32OpenPlatform::IsDangerousType(const wchar_t* type) {
@@ -139,21 +206,8 @@ bool CWin32OpenPlatform::IsDangerousType(const wchar_t* type) {
 
 bool CWin32OpenPlatform::ShowInFolder(const wchar_t* path) {
     // Explorer's own switch, not SHOpenFolderAndSelectItems: Wine's version of that reports
-    // success and shows nothing. A relative name is made full against the current folder,
-    // as the attribute query that found it resolved it.
-    std::vector<wchar_t> full(kLongestExpansion);
-    const DWORD length =
-        GetFullPathNameW(path, static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (length == 0 || length >= full.size()) return TraceLastError();
-    // Explorer from the Windows folder, never one found elsewhere.
-    wchar_t windows[MAX_PATH] = {};
-    const UINT folderLength = GetWindowsDirectoryW(windows, MAX_PATH);
-    if (folderLength == 0 || folderLength >= MAX_PATH) return TraceLastError();
-    const std::wstring explorer = std::wstring(windows) + L"\\explorer.exe";
-    // No file name holds a quote, so the path needs no escaping inside them.
-    const std::wstring commandLine =
-        L"\"" + explorer + L"\" /select,\"" + std::wstring(full.data(), length) + L"\"";
-    return StartProgram(explorer.c_str(), commandLine.c_str());
+    // success and shows nothing.
+    return StartExplorer(L"/select,", path);
 }
 
 void CWin32OpenPlatform::TraceOutOfMemory() {
@@ -241,5 +295,26 @@ bool CWin32OpenPlatform::UserFolder(std::wstring& folder) {
     const DWORD length = GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return false;
     folder.assign(profile, length);
+    return true;
+}
+
+bool CWin32OpenPlatform::FullPathName(const wchar_t* path, std::wstring& full) {
+    if (wcslen(path) >= kLongestExpansion) return false;
+    std::vector<wchar_t> buffer(kLongestExpansion);
+    const DWORD length =
+        GetFullPathNameW(path, static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    if (length == 0 || length >= buffer.size()) return false;
+    full.assign(buffer.data(), length);
+    NameAsOthersDo(full);
+    return true;
+}
+
+bool CWin32OpenPlatform::LongPathName(const wchar_t* path, std::wstring& longPath) {
+    std::vector<wchar_t> buffer(kLongestExpansion);
+    const DWORD length = GetLongPathNameW(LookupPath(path).c_str(), buffer.data(),
+                                          static_cast<DWORD>(buffer.size()));
+    if (length == 0 || length >= buffer.size()) return false;
+    longPath.assign(buffer.data(), length);
+    NameAsOthersDo(longPath);
     return true;
 }

@@ -40,6 +40,10 @@ public:
     bool ExplorerFolder(std::wstring& folder) override;
     bool UserFolder(std::wstring& folder) override;
 
+    // The names the shell is handed; under WOW64 as 64-bit programs know them.
+    bool FullPathName(const wchar_t* path, std::wstring& full) override;
+    bool LongPathName(const wchar_t* path, std::wstring& longPath) override;
+
 private:
     DWORD ForegroundProcess() const;
 

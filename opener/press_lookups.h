@@ -70,6 +70,12 @@ public:
     }
     bool ExplorerFolder(std::wstring& folder) override { return m_platform.ExplorerFolder(folder); }
     bool UserFolder(std::wstring& folder) override { return m_platform.UserFolder(folder); }
+    bool FullPathName(const wchar_t* path, std::wstring& full) override {
+        return m_platform.FullPathName(path, full);
+    }
+    bool LongPathName(const wchar_t* path, std::wstring& longPath) override {
+        return m_platform.LongPathName(path, longPath);
+    }
 
 private:
     COpenPlatform& m_platform;

@@ -47,6 +47,28 @@ def explorer_selecting(path):
             if line.rstrip().endswith(wanted)]
 
 
+def processes_ending_with(text):
+    """Process ids of the programs whose command line ends in `text` (any letter case)."""
+    out = subprocess.run(["ps", "-eo", "pid=,args="], stdout=subprocess.PIPE,
+                         text=True).stdout
+    return [int(line.split(None, 1)[0]) for line in out.splitlines()
+            if line.rstrip().lower().endswith(text.lower())]
+
+
+def register_type(desk, fixture, file_type, program):
+    """Makes `program` the one that opens files of `file_type` in the test prefix."""
+    command = '"%s" "%%1"' % win_path(program)
+    lines = ["REGEDIT4", "", "[HKEY_CLASSES_ROOT\\%s]" % file_type,
+             '@="SelvaneE2E%s"' % file_type, "",
+             "[HKEY_CLASSES_ROOT\\SelvaneE2E%s\\shell\\open\\command]" % file_type,
+             "@=" + '"' + command.replace("\\", "\\\\").replace('"', '\\"') + '"', ""]
+    reg_file = os.path.join(fixture, "type%s.reg" % file_type)
+    with open(reg_file, "w", newline="\r\n") as f:
+        f.write("\n".join(lines) + "\n")
+    if desk.wine("regedit", "/S", win_path(reg_file)).returncode != 0:
+        raise AssertionError("could not register " + file_type)
+
+
 class OpenSelection(SelvaneTestCase):
     @classmethod
     def setUpClass(cls):
@@ -458,6 +480,68 @@ class OpenSelection(SelvaneTestCase):
         self.assertFalse(os.path.exists(ran), "the script ran")
         self.assertFalse(os.path.exists(program + ".log"), "the program ran")
         self.assertEqual(self.desk.recorded(self.log, 1, 0), [])
+
+    def test_scripts_and_programs_by_a_side_door_run_nothing(self):
+        # A script whose type Python opens, a type of our own that Python opens, and a
+        # program reached through a file URL: each is shown in its folder, none is run.
+        # Run, the copies of the recorder would write "<name>.log" beside themselves.
+        folder = os.path.join(self.fixture, "side doors")
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(os.path.join(folder, "python"))
+        python = os.path.join(folder, "python", "python.exe")
+        program = os.path.join(folder, "app.exe")
+        for copy in (python, program):
+            shutil.copy(RECORDER_EXE, copy)
+        script, own = os.path.join(folder, "invoice.py"), os.path.join(folder, "report.sv9")
+        for path in (script, own):
+            with open(path, "w") as f:
+                f.write("print('ran')\n")
+        for file_type in (".py", ".sv9"):
+            register_type(self.desk, self.fixture, file_type, python)
+        url = "file:///" + win_path(program).replace("\\", "/").replace(" ", "%20")
+        self.start()
+        for selection, shown in ((win_path(script), script), (win_path(own), own),
+                                 (url, program)):
+            with self.subTest(selection=selection):
+                self.press_hotkey_on(selection)
+                found = []
+                self.assertTrue(self.desk.wait_until(
+                    lambda: found.extend(explorer_selecting(shown)) or found, wait_s=15),
+                    "no Explorer showing the file")
+                for pid in found:
+                    os.kill(pid, signal.SIGTERM)
+                self.close_notepads()
+        time.sleep(2)  # what the shell starts, it starts within a moment
+        self.assertFalse(os.path.exists(python + ".log"), "Python ran the script")
+        self.assertFalse(os.path.exists(program + ".log"), "the program ran")
+        self.assertEqual(self.desk.recorded(self.log, 1, 0), [])
+
+    def test_a_32_bit_selvane_sees_the_64_bit_system_folder_and_program_files(self):
+        # A file only in the 64-bit System32 (a 32-bit process's lookups of it land in
+        # SysWOW64), and a folder only in the 64-bit Program Files, selected as written
+        # with the variable. The program that opens the file is handed System32.
+        windows = os.path.join(self.desk.env["WINEPREFIX"], "drive_c", "windows")
+        name = "selvane e2e only64.txt"
+        only64 = os.path.join(windows, "system32", name)
+        self.assertFalse(os.path.exists(os.path.join(windows, "syswow64", name)))
+        with open(only64, "w") as f:
+            f.write("64-bit only\n")
+        self.addCleanup(os.remove, only64)
+        programs = os.path.join(self.desk.env["WINEPREFIX"], "drive_c", "Program Files",
+                                "selvane e2e only64")
+        os.makedirs(programs, exist_ok=True)
+        self.addCleanup(shutil.rmtree, programs, True)
+        file_selection = "C:\\Windows\\System32\\" + name
+        self.start()
+        self.press_hotkey_on(file_selection)
+        lines = self.desk.recorded(self.log, 1, 20)
+        for pid in processes_ending_with(file_selection + '"'):
+            os.kill(pid, signal.SIGTERM)
+        self.assertEqual([line.lower() for line in lines], ['open "%s"' % file_selection.lower()])
+        self.close_notepads()
+        self.press_hotkey_on("%ProgramFiles%\\selvane e2e only64")
+        lines = self.desk.recorded(self.log, 2, 15)
+        self.assertEqual(lines[1:], ['explore "C:\\Program Files\\selvane e2e only64"'])
 
     def test_paths_are_found_in_what_people_select(self):
         self.start()

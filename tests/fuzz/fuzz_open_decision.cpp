@@ -22,6 +22,10 @@
 
 namespace {
 
+// What a short name's long form adds to it here: nothing, a program's type, a class id.
+const wchar_t* const kLongFormSuffixes[] = {L"", L"x.appref-ms",
+                                            L".{0002DF01-0000-0000-C000-000000000046}"};
+
 // Hands out the answers in the order they are asked for; zeros once the input runs out.
 class CAnswers {
 public:
@@ -165,6 +169,23 @@ public:
     bool ExplorerFolder(std::wstring& folder) override { return Folder("explorer", folder); }
     bool UserFolder(std::wstring& folder) override { return Folder("user", folder); }
 
+    // The names the shell is handed: the path as given, a short name's long form that
+    // may be of any type, or none.
+    bool FullPathName(const wchar_t* path, std::wstring& full) override {
+        Record("fullpath", path);
+        if (m_answers.Byte() % 8 == 7) return false;
+        full = path;
+        return true;
+    }
+
+    bool LongPathName(const wchar_t* path, std::wstring& longPath) override {
+        Record("longpath", path);
+        const uint8_t mode = m_answers.Byte() % 4;
+        if (mode == 3) return false;
+        longPath = std::wstring(path) + kLongFormSuffixes[mode];
+        return true;
+    }
+
     struct Call {
         std::string operation;
         std::wstring argument;
@@ -269,9 +290,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         looked.push_back(call.argument);
         Check(!IsNetworkPath(call.argument) || IsOneNetworkPath(call.argument));
     }
+    // A target was looked up when it is a path that was, that path's long form as
+    // LongPathName below makes it, or the folder above a class id's name in it.
     auto wasLookedUp = [&looked](const std::wstring& target) {
         for (const std::wstring& path : looked) {
-            if (path == target) return true;
+            if (target == path) return true;
+            for (const wchar_t* suffix : kLongFormSuffixes) {
+                if (*suffix != L'\0' && target == path + suffix) return true;
+            }
+            if (!target.empty() && path.size() > target.size() &&
+                path.compare(0, target.size(), target) == 0 && path[target.size()] == L'\\') {
+                return true;
+            }
         }
         return false;
     };
@@ -331,8 +361,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (outcome == OpenOutcome::kOpenedFolder || outcome == OpenOutcome::kOpenedFile ||
         outcome == OpenOutcome::kOpenedInEditor || outcome == OpenOutcome::kShownInFolder) {
-        // Nothing is opened as a folder or file that was not looked up.
+        // Nothing is opened as a folder or file that was not looked up (or its long form,
+        // or the folder above a class id's name in it), and nothing is explored or opened
+        // whose name makes the shell open a class's object.
         Check(wasLookedUp(std::wstring(text.c_str())));
+        Check(outcome == OpenOutcome::kShownInFolder ||
+              ShellObjectNameEnd(text) == std::wstring::npos);
     }
     // Whatever the outcome said, the shell's "open" and "explore" get a web address, the
     // mail rule's own link or a path that was looked up, and nothing else.

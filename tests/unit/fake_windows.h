@@ -93,7 +93,7 @@ public:
         calls.push_back({L"attributes", path});
         std::wstring full;
         if (!FullPath(path, full)) return kInvalidFileAttributes;
-        auto it = m_entries.find(Upper(full));
+        auto it = m_entries.find(Upper(LongForm(full)));
         return it == m_entries.end() ? kInvalidFileAttributes : it->second;
     }
 
@@ -126,7 +126,8 @@ public:
         const std::map<std::wstring, std::wstring> paths = {
             {L"file:///C:/Users/me/My%20Notes/a%20b.txt", L"C:\\Users\\me\\My Notes\\a b.txt"},
             {L"file://server/share/team", L"\\\\server\\share\\team"},
-            {L"file:///C:/Users/nobody", L"C:\\Users\\nobody"}};
+            {L"file:///C:/Users/nobody", L"C:\\Users\\nobody"},
+            {L"file:///C:/in/INVOIC~1.APP", L"C:\\in\\INVOIC~1.APP"}};
         auto it = paths.find(url);
         if (it != paths.end()) path = it->second;
         return it != paths.end();
@@ -238,6 +239,25 @@ public:
         return result;
     }
 
+    // The names the shell is handed: GetFullPathNameW's rules below, and the long names of
+    // the short ones listed here.
+    bool FullPathName(const wchar_t* path, std::wstring& full) override {
+        calls.push_back({L"fullpath", path});
+        return FullPath(path, full);
+    }
+
+    bool LongPathName(const wchar_t* path, std::wstring& longPath) override {
+        calls.push_back({L"longpath", path});
+        std::wstring full;
+        if (!FullPath(path, full) || m_entries.count(Upper(LongForm(full))) == 0) return false;
+        longPath = LongForm(full);
+        return true;
+    }
+
+    void AddShortName(const std::wstring& shortPath, const std::wstring& longPath) {
+        m_longNames[Upper(shortPath)] = longPath;
+    }
+
     bool Called(const std::wstring& operation) const {
         for (const Call& call : calls) {
             if (call.operation == operation) return true;
@@ -278,10 +298,29 @@ private:
         while (full.size() > root.size() && (full.back() == L' ' || full.back() == L'.')) {
             full.pop_back();
         }
+        // A reserved device name, in whatever folder, is the device.
+        const std::wstring name = Upper(full.substr(full.find_last_of(L'\\') + 1));
+        if (name == L"CON" || name == L"NUL" || name == L"AUX" || name == L"PRN") {
+            full = L"\\\\.\\" + name;
+        }
         return true;
     }
 
+    // `full` with a short name listed for it, or for a folder above it, made long.
+    std::wstring LongForm(const std::wstring& full) const {
+        const std::wstring upper = Upper(full);
+        for (const auto& name : m_longNames) {
+            const std::wstring& shortPath = name.first;
+            if (upper.compare(0, shortPath.size(), shortPath) == 0 &&
+                (upper.size() == shortPath.size() || upper[shortPath.size()] == L'\\')) {
+                return name.second + full.substr(shortPath.size());
+            }
+        }
+        return full;
+    }
+
     std::map<std::wstring, std::uint32_t> m_entries;
+    std::map<std::wstring, std::wstring> m_longNames;  // short path in capitals -> long path
 };
 
 class OpenDecisionTest : public ::testing::Test {

@@ -103,18 +103,18 @@ TEST_F(OpenDecisionTest, FoldersAreExploredAndFilesOpened) {
     EXPECT_EQ(OpenOutcome::kOpenedFile, Open(L"C:\\work\\notes.txt"));
     EXPECT_EQ(Launches{L"open C:\\work\\notes.txt"}, windows.Launches());
 
-    windows.calls.clear();  // forward slashes reach the attribute query as written
+    windows.calls.clear();  // forward slashes: the full path has backslashes
     EXPECT_EQ(OpenOutcome::kOpenedFolder, Open(L"c:/users//me/projects"));
-    EXPECT_EQ(Launches{L"explore c:/users/me/projects"}, windows.Launches());
+    EXPECT_EQ(Launches{L"explore c:\\users\\me\\projects"}, windows.Launches());
 }
 
 TEST_F(OpenDecisionTest, RelativeNamesResolveAgainstTheCurrentDirectory) {
     EXPECT_EQ(OpenOutcome::kOpenedFolder, Open(L"docs"));
-    EXPECT_EQ(Launches{L"explore docs"}, windows.Launches());
+    EXPECT_EQ(Launches{L"explore C:\\work\\docs"}, windows.Launches());
 
     windows.calls.clear();
     EXPECT_EQ(OpenOutcome::kOpenedFile, Open(L".\\notes.txt"));
-    EXPECT_EQ(Launches{L"open notes.txt"}, windows.Launches());
+    EXPECT_EQ(Launches{L"open C:\\work\\notes.txt"}, windows.Launches());
 
     windows.calls.clear();
     windows.currentDirectory = L"C:\\elsewhere";
@@ -237,11 +237,11 @@ TEST_F(OpenDecisionTest, WhatExistsAsSelectedWinsAndFormsComeInOrder) {
     windows.AddFolder(L"C:\\work\\%USERPROFILE%");
     windows.AddFile(L"C:\\Users\\me\\Projects\\main.cpp");
     ExpectRows({
-        {L"(draft)", OpenOutcome::kOpenedFolder, L"explore (draft)"},
-        {L"%USERPROFILE%", OpenOutcome::kOpenedFolder, L"explore %USERPROFILE%"},
-        {L"\"HKCU\\Software\"", OpenOutcome::kOpenedFolder, L"explore HKCU\\Software"},
+        {L"(draft)", OpenOutcome::kOpenedFolder, L"explore C:\\work\\(draft)"},
+        {L"%USERPROFILE%", OpenOutcome::kOpenedFolder, L"explore C:\\work\\%USERPROFILE%"},
+        {L"\"HKCU\\Software\"", OpenOutcome::kOpenedFolder, L"explore C:\\work\\HKCU\\Software"},
         // The file wins over the address; and a ".com" file is a program, shown, not run.
-        {L"me@example.com", OpenOutcome::kShownInFolder, L"select me@example.com"},
+        {L"me@example.com", OpenOutcome::kShownInFolder, L"select C:\\work\\me@example.com"},
         // Each form works on the result of the ones before.
         {L"\"%USERPROFILE%\\Projects\\main.cpp:3\",", OpenOutcome::kOpenedFile,
          L"open C:\\Users\\me\\Projects\\main.cpp"},
@@ -281,7 +281,7 @@ TEST_F(OpenDecisionTest, TextTooLongToCanonicaliseIsUsedAsCollapsed) {
     ReplaceAll(longPath, L"\\", L"\\\\");
 
     EXPECT_EQ(OpenOutcome::kNotFound, Open(longPath));
-    EXPECT_EQ(L"attributes", windows.calls[1].operation);
+    EXPECT_EQ(L"fullpath", windows.calls[1].operation);
     EXPECT_EQ(collapsed, windows.calls[1].argument);
 
     // Just short enough: canonicalised, and it names the folder.
@@ -563,7 +563,7 @@ TEST_F(OpenDecisionTest, ProgramsAndScriptsAreShownNotRun) {
     ExpectRows({
         {L"C:\\Tools\\run.exe", OpenOutcome::kShownInFolder, L"select C:\\Tools\\run.exe"},
         // Windows drops the dot that ends a name: this is run.exe.
-        {L"C:\\Tools\\run.exe.", OpenOutcome::kShownInFolder, L"select C:\\Tools\\run.exe."},
+        {L"C:\\Tools\\run.exe.", OpenOutcome::kShownInFolder, L"select C:\\Tools\\run.exe"},
         {L"\"C:\\Tools\\setup.bat\".", OpenOutcome::kShownInFolder,
          L"select C:\\Tools\\setup.bat"},
         {L"C:\\Tools\\setup.bat:12", OpenOutcome::kShownInFolder, L"select C:\\Tools\\setup.bat"},

@@ -73,7 +73,7 @@ TEST_F(RelativeBasesTest, TheFirstAndOnlyHitOpensSeveralAreOfferedInTheBasesOrde
         // ".." leads out of a base, and the menu shows where.
         {L"..\\c.txt", {L"C:\\c.txt"}, 0, OpenOutcome::kOpenedFile, L"open C:\\c.txt", {}},
         // Found nowhere: today's rules, the user's folder through the current one.
-        {L"notes.txt", {}, 0, OpenOutcome::kOpenedFile, L"open notes.txt", {}},
+        {L"notes.txt", {}, 0, OpenOutcome::kOpenedFile, L"open C:\\work\\notes.txt", {}},
         {L"just words", {}, 0, OpenOutcome::kNotFound, L"", {}},
     });
 }

@@ -124,13 +124,23 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                                           SystemText(static_cast<DWORD>(status)));
     }
 
+    // The editor of the Windows folder by its full path: a bare name is looked for in this
+    // tool's own folder first, where anyone who can write there could put a "regedit.exe".
+    wchar_t windows[MAX_PATH] = {};
+    const UINT windowsLength = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    if (windowsLength == 0 || windowsLength >= MAX_PATH) {
+        return Fail(kExitStartFailed, L"The registry editor could not be found:\n" +
+                                          SystemText(GetLastError()));
+    }
+    const std::wstring editorPath = std::wstring(windows, windowsLength) + L"\\regedit.exe";
+
     // The shell asks for elevation where the editor needs it. On Windows "-m" opens a new
     // editor window even when one is open already, so that it reads the last key; Wine's
     // editor has no such switch.
     SHELLEXECUTEINFOW execute = {};
     execute.cbSize = sizeof(execute);
     execute.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
-    execute.lpFile = L"regedit.exe";
+    execute.lpFile = editorPath.c_str();
     execute.lpParameters = RunningOnWine() ? nullptr : L"-m";
     execute.nShow = SW_SHOWNORMAL;
     if (!ShellExecuteExW(&execute)) {
