@@ -237,6 +237,22 @@ def main():
                 return out
         raise RuntimeError(f"no {key} {label} in the bench's output")
 
+    print("bench: a relative path with 200 processes running ...", flush=True)
+    rel = wine(os.path.join(RUN, "bench", "bench_relative_bases.exe"), "200")
+
+    def relative(label):
+        """The distribution of the line "relative LABEL median M min ... ms"."""
+        for line in rel.splitlines():
+            if line.startswith("relative " + label + " ") and " median " in line:
+                words = line.split()
+                return {words[i]: float(words[i + 1]) for i in range(len(words) - 1)
+                        if words[i] in ("median", "min", "p10", "p90", "max")}
+        raise RuntimeError(f"no relative {label} in the bench's output")
+
+    rel_found = relative("found in the shell")
+    rel_none = relative("found nowhere")
+    rel_list = relative("process list")
+
     strip_i686 = "i686-w64-mingw32-strip"
     sizes = {}
     for name, path in (("Selvane.exe", os.path.join(I686, "bin", "Selvane.exe")),
@@ -282,6 +298,13 @@ def main():
          f"{large:.0f} ms ({large / floor:.2f}x the floor)",
          f"floor (bare Get + SetClipboardData) {floor:.0f} ms; one copy {floor_copy:.0f} ms",
          "<= 1.5x floor", verdict(large <= 1.5 * floor)),
+        ("Relative path, 200 processes running: first base to the decision (found in a "
+         "shell's folder)",
+         f"{rel_found['median']:.1f} ms median, {rel_found['p10']:.1f} p10, "
+         f"{rel_found['p90']:.1f} p90, {rel_found['max']:.1f} max",
+         f"found nowhere: {rel_none['median']:.1f} ms median; the system's process list "
+         f"alone: {rel_list['median']:.1f} ms", "<= 10 ms median",
+         verdict(rel_found["median"] <= 10)),
         ("Memory during the 32 MB press: peak growth",
          f"{peak_mb:.0f} MB ({peak_blocks:.1f}x the block)", f"block: {block_mb:.0f} MB",
          "(reported)", ""),
@@ -322,6 +345,7 @@ def main():
           " ".join(start_modules))
     print("... and after an options cycle:", " ".join(extra_modules))
     print("\n".join(detail))
+    print("\n".join(line for line in rel.splitlines() if line.startswith("relative ")))
 
     now = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
     cpu = "unknown CPU"
@@ -367,7 +391,9 @@ def main():
     md += ["", "Start-up runs (ms): Selvane " + ", ".join(f"{v:.0f}" for v in startup["selvane"])
            + "; minimal " + ", ".join(f"{v:.0f}" for v in startup["minimal"]) + ".", "",
            "Details of the open-selection runs (per step medians, clipboard formats):", "",
-           "```"] + detail + ["```", ""]
+           "```"] + detail + ["```", "",
+           "The bases of a relative path with 200 idle processes running (ms):", "", "```"] + \
+        [line for line in rel.splitlines() if line.startswith("relative ")] + ["```", ""]
     for name in ("NOTES.md", "SIZE_AND_MEMORY.md"):
         notes = os.path.join(TOP, "bench", name)
         if os.path.exists(notes):

@@ -10,7 +10,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
 x64="$top/build/bench-x64"
 i686="$top/build/bench-i686"
-targets=(Selvane bench_minimal_tray bench_ctl bench_open_selection)
+targets=(Selvane bench_minimal_tray bench_ctl bench_open_selection bench_relative_bases)
 cmake -S "$top" -B "$i686" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel -DSELVANE_BUILD_TESTS=OFF \
   -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686-mingw.cmake" >/dev/null
 if "$top/scripts/wine32-works.sh"; then
