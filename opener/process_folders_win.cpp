@@ -182,7 +182,24 @@ struct ProcessEntry {
     DWORD id;
     DWORD parent;
     std::uint64_t created;
+    bool consoleHost;  // conhost.exe or OpenConsole.exe: no shell, its folder the system's
 };
+
+// The console's host is started beside every console program and works in the system
+// folder: a relative name found there was not selected there.
+bool IsConsoleHost(const unsigned char* buffer, std::size_t size,
+                   const SYSTEM_PROCESS_INFORMATION& entry) {
+    const auto* name = reinterpret_cast<const unsigned char*>(entry.ImageName.Buffer);
+    const std::size_t bytes = entry.ImageName.Length;
+    if (name == nullptr || name < buffer || bytes > size ||
+        name + bytes > buffer + size) {  // the name lies inside the answer, or is none
+        return false;
+    }
+    std::wstring image(bytes / sizeof(wchar_t), L'\0');
+    std::memcpy(&image[0], name, image.size() * sizeof(wchar_t));
+    return CompareStringOrdinal(image.c_str(), -1, L"conhost.exe", -1, TRUE) == CSTR_EQUAL ||
+           CompareStringOrdinal(image.c_str(), -1, L"OpenConsole.exe", -1, TRUE) == CSTR_EQUAL;
+}
 
 // Every running process with its parent and start, from one question to the system: the
 // list a process snapshot is made from, with the start times a snapshot leaves out (else
@@ -211,7 +228,8 @@ bool RunningProcesses(std::vector<ProcessEntry>& processes) {
             {static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(entry.UniqueProcessId)),
              static_cast<DWORD>(
                  reinterpret_cast<std::uintptr_t>(entry.InheritedFromUniqueProcessId)),
-             static_cast<std::uint64_t>(entry.CreateTime.QuadPart)});
+             static_cast<std::uint64_t>(entry.CreateTime.QuadPart),
+             IsConsoleHost(buffer.data(), buffer.size(), entry)});
         if (entry.NextEntryOffset == 0) break;
         at += entry.NextEntryOffset;
     }
@@ -242,7 +260,7 @@ std::vector<std::wstring> DescendantCurrentFolders(DWORD processId, std::size_t 
     // Children, then theirs. A process whose parent's number was reused by another one
     // started before it, and is no descendant.
     std::vector<ProcessEntry> found;
-    std::vector<ProcessEntry> frontier = {{processId, 0, rootCreated}};
+    std::vector<ProcessEntry> frontier = {{processId, 0, rootCreated, false}};
     while (!frontier.empty()) {
         std::vector<ProcessEntry> next;
         for (const ProcessEntry& entry : processes) {
@@ -258,6 +276,9 @@ std::vector<std::wstring> DescendantCurrentFolders(DWORD processId, std::size_t 
         frontier.swap(next);
         if (found.size() > processes.size()) break;  // a loop of numbers: never endless
     }
+    found.erase(std::remove_if(found.begin(), found.end(),
+                               [](const ProcessEntry& entry) { return entry.consoleHost; }),
+                found.end());
     std::stable_sort(found.begin(), found.end(), [](const ProcessEntry& a, const ProcessEntry& b) {
         return a.created > b.created;
     });
