@@ -1,16 +1,18 @@
 #include "opener/web_address.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
+#include <string>
 
 #include "base/text_chars.h"
 
 namespace {
 
-// IANA's list, in ASCII and lower case, sorted.
-const wchar_t* const kTopLevelDomains[] = {
+// IANA's list, in ASCII and lower case, each one between two bars.
+const char kTopLevelDomains[] =
 #include "opener/top_level_domains.inc"
-};
+    ;
 
 // File types people name files by. Some are also top-level domains (".md", ".py", ".sh",
 // ".zip", ".mov", ".rs", ".cc"); a bare "setup.py" is far more often a file than a site.
@@ -150,11 +152,15 @@ bool SplitAuthority(const std::wstring& text, std::size_t begin, std::size_t end
 }  // namespace
 
 bool IsTopLevelDomain(const std::wstring& label) {
-    const std::wstring lowered = Lowered(label, 0, label.size());
-    auto less = [](const wchar_t* a, const std::wstring& b) { return b.compare(a) > 0; };
-    const auto found =
-        std::lower_bound(std::begin(kTopLevelDomains), std::end(kTopLevelDomains), lowered, less);
-    return found != std::end(kTopLevelDomains) && lowered == *found;
+    // "|label|" in the list; a label with a bar or a character past ASCII is in no entry.
+    if (label.empty() || label.size() > 63) return false;
+    std::string entry = "|";
+    for (wchar_t c : label) {
+        if (c >= 0x80 || c == L'|') return false;
+        entry += static_cast<char>(LowerAscii(c));
+    }
+    entry += '|';
+    return std::strstr(kTopLevelDomains, entry.c_str()) != nullptr;
 }
 
 bool IsWebAddress(const std::wstring& text) {
