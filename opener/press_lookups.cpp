@@ -65,18 +65,20 @@ std::uint32_t CPressLookups::FileAttributes(const wchar_t* path) {
     if (drive && !IsOnePath(text, 2, false) && IsRemoteDrive(text[0])) {
         return kInvalidFileAttributes;
     }
-    const auto known = m_attributes.find(text);
-    if (known != m_attributes.end()) return known->second;
+    for (const auto& known : m_attributes) {
+        if (known.first == text) return known.second;
+    }
     const std::uint32_t attributes = m_platform.FileAttributes(path);
-    m_attributes.emplace(text, attributes);
+    m_attributes.emplace_back(text, attributes);
     return attributes;
 }
 
 bool CPressLookups::IsRemoteDrive(wchar_t letter) {
     letter = LowerAscii(letter);
-    const auto known = m_remoteDrives.find(letter);
-    if (known != m_remoteDrives.end()) return known->second;
+    for (const auto& known : m_remoteDrives) {
+        if (known.first == letter) return known.second;
+    }
     const bool remote = m_platform.IsRemoteDrive(letter);
-    m_remoteDrives.emplace(letter, remote);
+    m_remoteDrives.emplace_back(letter, remote);
     return remote;
 }

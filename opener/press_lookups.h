@@ -7,7 +7,7 @@
 // <windows.h>.
 
 #include <cstdint>
-#include <map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -79,6 +79,8 @@ public:
 
 private:
     COpenPlatform& m_platform;
-    std::map<std::wstring, std::uint32_t> m_attributes;
-    std::map<wchar_t, bool> m_remoteDrives;
+    // A press asks about a few dozen texts at most: a list searched in order is enough, and
+    // smaller than a tree.
+    std::vector<std::pair<std::wstring, std::uint32_t>> m_attributes;
+    std::vector<std::pair<wchar_t, bool>> m_remoteDrives;
 };

@@ -279,8 +279,9 @@ std::vector<std::wstring> DescendantCurrentFolders(DWORD processId, std::size_t 
     found.erase(std::remove_if(found.begin(), found.end(),
                                [](const ProcessEntry& entry) { return entry.consoleHost; }),
                 found.end());
-    std::stable_sort(found.begin(), found.end(), [](const ProcessEntry& a, const ProcessEntry& b) {
-        return a.created > b.created;
+    // Newest first; the same start time (a clock's tick) by the higher number.
+    std::sort(found.begin(), found.end(), [](const ProcessEntry& a, const ProcessEntry& b) {
+        return a.created != b.created ? a.created > b.created : a.id > b.id;
     });
     if (found.size() > most) found.resize(most);
     for (const ProcessEntry& entry : found) {

@@ -1,7 +1,7 @@
 #include "opener/relative_bases.h"
 
 #include <algorithm>
-#include <map>
+#include <utility>
 
 #include "base/text_chars.h"
 #include "opener/file_types.h"
@@ -73,7 +73,7 @@ std::vector<std::wstring> RelativeBases(COpenPlatform& platform, std::size_t& lo
     const std::wstring title = platform.ForegroundTitle();
     if (!title.empty() && lookups > 0) {
         // The drive paths in the title that exist, and what each one is.
-        std::map<std::wstring, std::uint32_t> found;
+        std::vector<std::pair<std::wstring, std::uint32_t>> found;  // a few at most
         std::size_t spent = 0;
         const std::vector<std::wstring> candidates = FindCandidates(
             title, std::min(lookups, kMostTitleLookups), [&](const std::wstring& stretch) {
@@ -84,12 +84,13 @@ std::vector<std::wstring> RelativeBases(COpenPlatform& platform, std::size_t& lo
                 ++spent;
                 const std::uint32_t attributes = platform.FileAttributes(path.c_str());
                 if (attributes == kInvalidFileAttributes) return false;
-                found[stretch] = attributes;
+                found.emplace_back(stretch, attributes);
                 return true;
             });
         lookups -= std::min(lookups, spent);
         for (const std::wstring& candidate : candidates) {
-            auto it = found.find(candidate);
+            auto it = std::find_if(found.begin(), found.end(),
+                                   [&](const auto& entry) { return entry.first == candidate; });
             if (it == found.end()) continue;
             std::wstring path;
             if (!StripSourcePosition(candidate, path)) path = candidate;
