@@ -437,8 +437,8 @@ class OpenSelection(SelvaneTestCase):
 
     def test_programs_and_scripts_are_shown_in_their_folder_not_run(self):
         # Besides a program and a batch file: a script whose type Python opens, a type of our
-        # own that Python opens, and a program reached through a file URL. Run, the copies of
-        # the recorder would write "<name>.log" beside themselves.
+        # own that Python opens, and a program reached through a file URL, with its extension
+        # and without. Run, the copies of the recorder would write "<name>.log" beside them.
         folder = os.path.join(self.fixture, "run me")
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(os.path.join(folder, "python"))
@@ -472,6 +472,10 @@ class OpenSelection(SelvaneTestCase):
                 for pid in shown:
                     os.kill(pid, signal.SIGTERM)
                 self.close_notepads()
+        with self.subTest("a file URL without the program's extension"):
+            self.press_hotkey_on(url[:-len(".exe")])
+            self.assert_balloon(NOT_FOUND)
+            self.close_notepads()
         time.sleep(2)  # what the shell starts, it starts within a moment
         self.assertFalse(os.path.exists(ran), "the script ran")
         self.assertFalse(os.path.exists(program + ".log"), "the program ran")
