@@ -159,6 +159,11 @@ def win_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+def reg_string(text):
+    """`text` as a string value of a REGEDIT4 file."""
+    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
 class Desktop:
     _shared = {}
 
@@ -457,12 +462,20 @@ class Desktop:
         return path
 
     # Shell verbs ----------------------------------------------------------------------------
+    def import_reg(self, name, lines):
+        """Imports the REGEDIT4 `lines` (keys and values) into the prefix's registry."""
+        reg_file = os.path.join(self.root, name)
+        with open(reg_file, "w", newline="\r\n") as f:
+            f.write("\n".join(["REGEDIT4", ""] + lines) + "\n")
+        if self.wine("regedit", "/S", win_path(reg_file)).returncode != 0:
+            raise AssertionError("could not import " + name)
+
     def redirect_shell_verbs(self, log_path):
         def command(verb):
-            text = '"%s" "%s" %s "%%1"' % (win_path(RECORDER_EXE), win_path(log_path), verb)
-            return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+            return reg_string('"%s" "%s" %s "%%1"' % (win_path(RECORDER_EXE),
+                                                      win_path(log_path), verb))
 
-        lines = ["REGEDIT4", ""]
+        lines = []
         for key, verb in (("Folder\\shell\\explore", "explore"), ("Folder\\shell\\open", "open"),
                           ("Directory\\shell\\explore", "explore"),
                           ("Directory\\shell\\open", "open"),
@@ -471,11 +484,7 @@ class Desktop:
             lines += ["[-HKEY_CLASSES_ROOT\\%s\\ddeexec]" % key,
                       "[HKEY_CLASSES_ROOT\\%s\\command]" % key, "@=" + command(verb), ""]
         lines += ["[HKEY_CLASSES_ROOT\\.txt]", '@="txtfile"', ""]
-        reg_file = os.path.join(self.root, "verbs.reg")
-        with open(reg_file, "w", newline="\r\n") as f:
-            f.write("\n".join(lines) + "\n")
-        if self.wine("regedit", "/S", win_path(reg_file)).returncode != 0:
-            raise AssertionError("could not redirect the shell verbs")
+        self.import_reg("verbs.reg", lines)
 
     def recorded(self, log_path, count=1, wait_s=10):
         deadline = time.time() + wait_s

@@ -17,7 +17,7 @@ import subprocess
 import time
 import unittest
 
-from harness import E2E_ROOT, RECORDER_EXE, WM_CLOSE, SelvaneTestCase, win_path
+from harness import E2E_ROOT, RECORDER_EXE, WM_CLOSE, SelvaneTestCase, reg_string, win_path
 
 TERMINAL_CLASSES = ("ConsoleWindowClass", "CASCADIA_HOSTING_WINDOW_CLASS", "mintty",
                     "VirtualConsoleClass", "PuTTY", "org.wezfurlong.wezterm")
@@ -38,15 +38,6 @@ REGEDIT_KEY = r"Software\Microsoft\Windows\CurrentVersion\Applets\Regedit"
 BALLOON_WAIT_MS = 6000
 
 
-def explorer_selecting(path):
-    """Process ids of the Explorers started to show the file `path` selected."""
-    wanted = "/select," + win_path(path)
-    out = subprocess.run(["ps", "-eo", "pid=,args="], stdout=subprocess.PIPE,
-                         text=True).stdout
-    return [int(line.split(None, 1)[0]) for line in out.splitlines()
-            if line.rstrip().endswith(wanted)]
-
-
 def processes_ending_with(text):
     """Process ids of the programs whose command line ends in `text` (any letter case)."""
     out = subprocess.run(["ps", "-eo", "pid=,args="], stdout=subprocess.PIPE,
@@ -55,18 +46,19 @@ def processes_ending_with(text):
             if line.rstrip().lower().endswith(text.lower())]
 
 
-def register_type(desk, fixture, file_type, program):
-    """Makes `program` the one that opens files of `file_type` in the test prefix."""
-    command = '"%s" "%%1"' % win_path(program)
-    lines = ["REGEDIT4", "", "[HKEY_CLASSES_ROOT\\%s]" % file_type,
-             '@="SelvaneE2E%s"' % file_type, "",
-             "[HKEY_CLASSES_ROOT\\SelvaneE2E%s\\shell\\open\\command]" % file_type,
-             "@=" + '"' + command.replace("\\", "\\\\").replace('"', '\\"') + '"', ""]
-    reg_file = os.path.join(fixture, "type%s.reg" % file_type)
-    with open(reg_file, "w", newline="\r\n") as f:
-        f.write("\n".join(lines) + "\n")
-    if desk.wine("regedit", "/S", win_path(reg_file)).returncode != 0:
-        raise AssertionError("could not register " + file_type)
+def explorer_selecting(path):
+    """Process ids of the Explorers started to show the file `path` selected."""
+    return processes_ending_with("/select," + win_path(path))
+
+
+def register_types(desk, name, programs):
+    """Makes each program the one that opens files of its type ({type: program})."""
+    lines = []
+    for file_type, program in programs.items():
+        lines += ["[HKEY_CLASSES_ROOT\\%s]" % file_type, '@="SelvaneE2E%s"' % file_type, "",
+                  "[HKEY_CLASSES_ROOT\\SelvaneE2E%s\\shell\\open\\command]" % file_type,
+                  "@=" + reg_string('"%s" "%%1"' % win_path(program)), ""]
+    desk.import_reg(name + ".reg", lines)
 
 
 class OpenSelection(SelvaneTestCase):
@@ -425,17 +417,10 @@ class OpenSelection(SelvaneTestCase):
             # A program that is no editor we know gets the plain open ("%1" alone).
             ("Other.exe", ".sv7", ":12:3", '"{}"'),
         ]
-        lines = ["REGEDIT4", ""]
-        for program, file_type, _, _ in rows:
+        for program, _, _, _ in rows:
             shutil.copy(RECORDER_EXE, os.path.join(editors, program))
-            command = '"%s" "%%1"' % win_path(os.path.join(editors, program))
-            lines += ["[HKEY_CLASSES_ROOT\\%s]" % file_type, '@="SelvaneE2E%s"' % file_type, "",
-                      "[HKEY_CLASSES_ROOT\\SelvaneE2E%s\\shell\\open\\command]" % file_type,
-                      "@=" + '"' + command.replace("\\", "\\\\").replace('"', '\\"') + '"', ""]
-        reg_file = os.path.join(self.fixture, "editors.reg")
-        with open(reg_file, "w", newline="\r\n") as f:
-            f.write("\n".join(lines) + "\n")
-        self.assertEqual(self.desk.wine("regedit", "/S", win_path(reg_file)).returncode, 0)
+        register_types(self.desk, "editors",
+                       {row[1]: os.path.join(editors, row[0]) for row in rows})
 
         self.start()
         for program, file_type, position, arguments in rows:
@@ -451,20 +436,31 @@ class OpenSelection(SelvaneTestCase):
                 self.close_notepads()
 
     def test_programs_and_scripts_are_shown_in_their_folder_not_run(self):
+        # Besides a program and a batch file: a script whose type Python opens, a type of our
+        # own that Python opens, and a program reached through a file URL, with its extension
+        # and without. Run, the copies of the recorder would write "<name>.log" beside them.
         folder = os.path.join(self.fixture, "run me")
         shutil.rmtree(folder, ignore_errors=True)
-        os.makedirs(folder)
+        os.makedirs(os.path.join(folder, "python"))
         script = os.path.join(folder, "setup.bat")
         ran = os.path.join(folder, "ran.txt")
         with open(script, "w", newline="\r\n") as f:
             f.write('echo ran > "%s"\n' % win_path(ran))
-        # Run, the copy would write tool.exe.log beside itself.
         program = os.path.join(folder, "tool.exe")
-        shutil.copy(RECORDER_EXE, program)
+        python = os.path.join(folder, "python", "python.exe")
+        for copy in (program, python):
+            shutil.copy(RECORDER_EXE, copy)
+        by_python = [os.path.join(folder, "invoice.py"), os.path.join(folder, "report.sv9")]
+        for path in by_python:
+            with open(path, "w") as f:
+                f.write("print('ran')\n")
+        register_types(self.desk, "python", {".py": python, ".sv9": python})
+        url = "file:///" + win_path(program).replace("\\", "/").replace(" ", "%20")
         self.start()
-        for index, path in enumerate((program, script)):
-            with self.subTest(path=path):
-                self.press_hotkey_on(win_path(path))
+        cases = [(win_path(path), path) for path in [program, script] + by_python]
+        for index, (selection, path) in enumerate(cases + [(url, program)]):
+            with self.subTest(selection=selection):
+                self.press_hotkey_on(selection)
                 # Explorer is started to show the file selected. Its window is slow to come
                 # under Wine for some types, so the process is looked at.
                 shown = []
@@ -476,44 +472,14 @@ class OpenSelection(SelvaneTestCase):
                 for pid in shown:
                     os.kill(pid, signal.SIGTERM)
                 self.close_notepads()
+        with self.subTest("a file URL without the program's extension"):
+            self.press_hotkey_on(url[:-len(".exe")])
+            self.assert_balloon(NOT_FOUND)
+            self.close_notepads()
         time.sleep(2)  # what the shell starts, it starts within a moment
         self.assertFalse(os.path.exists(ran), "the script ran")
         self.assertFalse(os.path.exists(program + ".log"), "the program ran")
-        self.assertEqual(self.desk.recorded(self.log, 1, 0), [])
-
-    def test_scripts_and_programs_by_a_side_door_run_nothing(self):
-        # A script whose type Python opens, a type of our own that Python opens, and a
-        # program reached through a file URL: each is shown in its folder, none is run.
-        # Run, the copies of the recorder would write "<name>.log" beside themselves.
-        folder = os.path.join(self.fixture, "side doors")
-        shutil.rmtree(folder, ignore_errors=True)
-        os.makedirs(os.path.join(folder, "python"))
-        python = os.path.join(folder, "python", "python.exe")
-        program = os.path.join(folder, "app.exe")
-        for copy in (python, program):
-            shutil.copy(RECORDER_EXE, copy)
-        script, own = os.path.join(folder, "invoice.py"), os.path.join(folder, "report.sv9")
-        for path in (script, own):
-            with open(path, "w") as f:
-                f.write("print('ran')\n")
-        for file_type in (".py", ".sv9"):
-            register_type(self.desk, self.fixture, file_type, python)
-        url = "file:///" + win_path(program).replace("\\", "/").replace(" ", "%20")
-        self.start()
-        for selection, shown in ((win_path(script), script), (win_path(own), own),
-                                 (url, program)):
-            with self.subTest(selection=selection):
-                self.press_hotkey_on(selection)
-                found = []
-                self.assertTrue(self.desk.wait_until(
-                    lambda: found.extend(explorer_selecting(shown)) or found, wait_s=15),
-                    "no Explorer showing the file")
-                for pid in found:
-                    os.kill(pid, signal.SIGTERM)
-                self.close_notepads()
-        time.sleep(2)  # what the shell starts, it starts within a moment
         self.assertFalse(os.path.exists(python + ".log"), "Python ran the script")
-        self.assertFalse(os.path.exists(program + ".log"), "the program ran")
         self.assertEqual(self.desk.recorded(self.log, 1, 0), [])
 
     def test_a_32_bit_selvane_sees_the_64_bit_system_folder_and_program_files(self):
@@ -556,20 +522,30 @@ class OpenSelection(SelvaneTestCase):
 
     def test_a_relative_path_opens_where_it_was_selected(self):
         # A terminal's shell, a shell started inside a window, a document in a title: each
-        # base holds a file that names nothing in the user's folder.
+        # base holds a file that names nothing in the user's folder. Last, a traceback line
+        # from a shell in the project folder opens the editor registered for the type (the
+        # recorder, in a folder of its own so that its log starts empty) at its line.
         where = os.path.join(self.fixture, "relative")
         project, other, documents = (os.path.join(where, n) for n in ("project", "other", "doc"))
+        module = os.path.join(project, "app", "models.sv9")
         files = [os.path.join(project, "src", "notes.txt"),
                  os.path.join(other, "lib", "util.txt"),
-                 os.path.join(documents, "beside.txt"), os.path.join(documents, "report.txt")]
+                 os.path.join(documents, "beside.txt"), os.path.join(documents, "report.txt"),
+                 module]
         for path in files:
             os.makedirs(os.path.dirname(path), exist_ok=True)
             with open(path, "w") as f:
                 f.write("x\n")
+        editor = os.path.join(where, "editor", "Code.exe")
+        os.makedirs(os.path.dirname(editor), exist_ok=True)
+        shutil.copy(RECORDER_EXE, editor)
+        if os.path.exists(editor + ".log"):
+            os.remove(editor + ".log")
+        register_types(self.desk, "traceback", {".sv9": editor})
+        in_project = dict(cls="ConsoleWindowClass", extra=["--folder", win_path(project)])
         self.start()
         cases = [
-            ("console", "src\\notes.txt", files[0],
-             dict(cls="ConsoleWindowClass", extra=["--folder", win_path(project)])),
+            ("console", "src\\notes.txt", files[0], in_project),
             ("child process", "lib/util.txt", files[1],
              dict(extra=["--child-in", win_path(other)])),
             ("title", "beside.txt", files[2], dict(title=win_path(files[3]))),
@@ -580,41 +556,10 @@ class OpenSelection(SelvaneTestCase):
                 lines = self.desk.recorded(self.log, count, 15)
                 self.assertEqual(lines[count - 1:], ['open "%s"' % win_path(opened)])
                 self.close_sources()
-
-    def test_a_traceback_line_opens_the_editor_at_its_line(self):
-        # The recorder stands in for the editor registered for the type, as above, in a
-        # folder of its own so that its log starts empty.
-        editors = os.path.join(self.fixture, "traceback-editor")
-        app = os.path.join(self.fixture, "traceback", "app")
-        os.makedirs(editors, exist_ok=True)
-        os.makedirs(app, exist_ok=True)
-        editor = os.path.join(editors, "Code.exe")
-        shutil.copy(RECORDER_EXE, editor)
-        command = '"%s" "%%1"' % win_path(editor)
-        reg_file = os.path.join(self.fixture, "traceback.reg")
-        with open(reg_file, "w", newline="\r\n") as f:
-            f.write("\n".join([
-                "REGEDIT4", "", "[HKEY_CLASSES_ROOT\\.sv9]", '@="SelvaneE2E.sv9"', "",
-                "[HKEY_CLASSES_ROOT\\SelvaneE2E.sv9\\shell\\open\\command]",
-                "@=" + '"' + command.replace("\\", "\\\\").replace('"', '\\"') + '"', ""]))
-        self.assertEqual(self.desk.wine("regedit", "/S", win_path(reg_file)).returncode, 0)
-        module = os.path.join(app, "models.sv9")
-        with open(module, "w") as f:
-            f.write("x = 1\n")
-        log = editor + ".log"
-        if os.path.exists(log):
-            os.remove(log)
-        self.start()
-        # Whole, from Notepad; relative, from a shell working in the project folder.
-        with self.subTest("full path"):
-            self.press_hotkey_on('  File "%s", line 12, in main' % win_path(module))
-            self.assertEqual(self.desk.recorded(log, 1, 15), ['-g %s:12' % win_path(module)])
-            self.close_notepads()
-        with self.subTest("relative"):
-            self.press_hotkey_in_source('File "app/models.sv9", line 3, in <module>',
-                                        cls="ConsoleWindowClass",
-                                        extra=["--folder", win_path(os.path.dirname(app))])
-            self.assertEqual(self.desk.recorded(log, 2, 15)[1:], ['-g %s:3' % win_path(module)])
+        with self.subTest("traceback"):
+            self.press_hotkey_in_source('File "app/models.sv9", line 3, in <module>', **in_project)
+            self.assertEqual(self.desk.recorded(editor + ".log", 1, 15),
+                             ['-g %s:3' % win_path(module)])
 
     def test_the_path_or_address_inside_a_longer_selection(self):
         self.start()

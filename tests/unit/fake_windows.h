@@ -199,9 +199,7 @@ public:
         return title;
     }
     bool ForegroundFolder(std::wstring& folder) override {
-        calls.push_back({L"base", L"foreground"});
-        folder = foregroundFolder;
-        return !folder.empty();
+        return Known({L"base", L"foreground"}, foregroundFolder, folder);
     }
     std::vector<std::wstring> DescendantFolders(std::size_t most) override {
         calls.push_back({L"base", L"descendants"});
@@ -210,13 +208,14 @@ public:
         return folders;
     }
     bool ExplorerFolder(std::wstring& folder) override {
-        calls.push_back({L"base", L"explorer"});
-        folder = explorerFolder;
-        return !folder.empty();
+        return Known({L"base", L"explorer"}, explorerFolder, folder);
     }
     bool UserFolder(std::wstring& folder) override {
-        calls.push_back({L"user folder", L""});
-        folder = userFolder;
+        return Known({L"user folder", L""}, userFolder, folder);
+    }
+    bool Known(const Call& call, const std::wstring& known, std::wstring& folder) {
+        calls.push_back(call);
+        folder = known;
         return !folder.empty();
     }
 

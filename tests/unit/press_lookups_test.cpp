@@ -54,7 +54,6 @@ TEST_F(OpenDecisionTest, AServerIsContactedOnlyForWhatTheUserChose) {
         {L"logs in Z:\\logs\\today.txt now", {L"Z:\\logs\\today.txt"}, 0, OpenOutcome::kOpenedFile},
         {L"Z:\\a and z:\\b, not C:\\data\\in.csv", {L"Z:\\a", L"z:\\b", L"C:\\data\\in.csv"}, -1,
          OpenOutcome::kNothingChosen},
-        {L"see C:\\src\\main.cpp:42 there", {}, 0, OpenOutcome::kOpenedFile},
         // The menu shows names in the order they are stored: no "invoiceexe.pdf".
         {L"C:\\data\\invoice\u202Efdp.exe and C:\\data\\in.csv",
          {L"C:\\data\\invoicefdp.exe", L"C:\\data\\in.csv"}, 0, OpenOutcome::kShownInFolder},

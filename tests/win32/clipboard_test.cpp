@@ -894,21 +894,13 @@ private:
 // A program that copies after the press gave up: the user's clipboard comes back, unless the
 // user pressed a key or clicked in the meantime; then the copy may be theirs and stays.
 TEST(LateCopy, IsUndoneOnlyWithoutInputSinceTheKeys) {
-    struct Case {
-        const char* what;
-        bool userInput;
-        bool putBack;
-    };
-    const Case cases[] = {
-        {"copied 2.5 s after the keys", false, true},
-        {"the user typed meanwhile", true, false},
-    };
-    for (const Case& c : cases) {
+    for (const bool userInput : {false, true}) {
+        const char* what = userInput ? "the user typed meanwhile" : "copied 2.5 s after the keys";
         CTestSource::Options options;
         options.text = kSelection;
         options.copyDelayMs = kCopyWaitMs + 1000;
         CTestSource source(options);
-        ASSERT_TRUE(source.IsForeground()) << c.what;
+        ASSERT_TRUE(source.IsForeground()) << what;
         SetUnicodeText(L"C:\\old clipboard text");
         const std::vector<Held> before = ClipboardContents();
         WatchWindow window;
@@ -916,21 +908,21 @@ TEST(LateCopy, IsUndoneOnlyWithoutInputSinceTheKeys) {
         late.targetProcess = GetCurrentProcessId();  // the source is this program's window
         std::wstring text;
         ASSERT_EQ(CopyThroughClipboard(CopyKey::kC, text, 0, &late), CopyResult::kNothingCopied)
-            << c.what;
-        ASSERT_TRUE(late.armed) << c.what;
-        ASSERT_TRUE(window.watch.Start(window.Window(), std::move(late))) << c.what;
-        if (c.userInput) {
+            << what;
+        ASSERT_TRUE(late.armed) << what;
+        ASSERT_TRUE(window.watch.Start(window.Window(), std::move(late))) << what;
+        if (userInput) {
             HeldKey key(VK_F24);
             key.Release();
         }
         window.PumpUntilDone(kLateCopyWatchMs + 1000);
-        EXPECT_FALSE(window.watch.Watching()) << c.what;
-        if (c.putBack) {
-            ExpectSameWithMarkers(before, ClipboardContents(), c.what);
-        } else {
+        EXPECT_FALSE(window.watch.Watching()) << what;
+        if (userInput) {
             std::wstring now;
             EXPECT_TRUE(GetClipboardText(now));
-            EXPECT_EQ(now, kSelection) << c.what;
+            EXPECT_EQ(now, kSelection) << what;
+        } else {
+            ExpectSameWithMarkers(before, ClipboardContents(), what);
         }
     }
 }
