@@ -353,6 +353,14 @@ protected:
         return OpenText(last, windows);
     }
 
+    // A fresh run of `selection`, the menu answered with `choice` (-1: closed unchosen).
+    OpenOutcome OpenChoosing(const std::wstring& selection, int choice) {
+        windows.calls.clear();
+        windows.offered.clear();
+        windows.choice = choice;
+        return Open(selection);
+    }
+
     using Launches = std::vector<std::wstring>;
     CFakeWindows windows;
     std::wstring last;

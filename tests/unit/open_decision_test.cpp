@@ -363,10 +363,7 @@ TEST_F(OpenDecisionTest, WhatALongerSelectionHoldsIsFoundInside) {
     };
     for (const Line& line : lines) {
         SCOPED_TRACE(line.selection);
-        windows.calls.clear();
-        windows.offered.clear();
-        windows.choice = line.choice;
-        EXPECT_EQ(line.outcome, Open(line.selection));
+        EXPECT_EQ(line.outcome, OpenChoosing(line.selection, line.choice));
         EXPECT_EQ(line.launch ? Launches{line.launch} : Launches{}, windows.Launches());
         EXPECT_EQ(line.menu, windows.offered);
         for (const Call& call : windows.calls) {

@@ -60,10 +60,7 @@ TEST_F(OpenDecisionTest, AServerIsContactedOnlyForWhatTheUserChose) {
     };
     for (const Line& line : lines) {
         SCOPED_TRACE(line.selection);
-        windows.calls.clear();
-        windows.offered.clear();
-        windows.choice = line.choice;
-        EXPECT_EQ(line.outcome, Open(line.selection));
+        EXPECT_EQ(line.outcome, OpenChoosing(line.selection, line.choice));
         EXPECT_EQ(line.menu, windows.offered);
         bool menuShown = false;
         std::set<std::wstring> asked;
