@@ -105,13 +105,24 @@ bool IsDangerousName(const std::wstring& path, std::size_t begin, std::size_t en
 std::size_t NameStart(const std::wstring& path) {
     std::size_t start = path.size();
     while (start > 0 && !IsSeparator(path[start - 1])) --start;
-    if (start == 0 && path.size() >= 2 && path[1] == L':' && IsAsciiLetter(path[0])) start = 2;
+    if (start == 0 && StartsWithDrive(path)) start = 2;
     return start;
 }
 
+bool StartsWithDrive(const std::wstring& path) {
+    return path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == L':';
+}
+
+bool IsDrivePath(const std::wstring& path) {
+    return StartsWithDrive(path) && path.size() >= 3 && path[2] == L'\\';
+}
+
+bool IsNetworkPath(const std::wstring& path) {
+    return StartsWith(path, L"\\\\");
+}
+
 bool IsFullPath(const std::wstring& path) {
-    return StartsWith(path, L"\\\\") ||
-           (path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && path[2] == L'\\');
+    return IsNetworkPath(path) || IsDrivePath(path);
 }
 
 std::wstring FileTypeOf(const std::wstring& path) {

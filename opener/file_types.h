@@ -12,7 +12,16 @@
 // colon of a drive ("C:run.exe").
 std::size_t NameStart(const std::wstring& path);
 
-// A drive path with its backslash ("C:\x") or a network path: nothing is searched for it.
+// True when `path` starts with a drive letter and its colon ("C:", "c:/x").
+bool StartsWithDrive(const std::wstring& path);
+
+// A drive path with its backslash ("C:\x").
+bool IsDrivePath(const std::wstring& path);
+
+// True when `path` starts with a pair of backslashes: a server's, or a device's.
+bool IsNetworkPath(const std::wstring& path);
+
+// A drive path with its backslash or a network path: nothing is searched for it.
 bool IsFullPath(const std::wstring& path);
 
 // The type of the file `path` names: its extension with the dot (".cpp"), as Windows sees

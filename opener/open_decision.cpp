@@ -148,8 +148,7 @@ bool OpenFormOnDisk(const std::wstring& selection, const std::wstring& cleaned,
         if (attempt(false, nullptr)) return true;
     }
     // Slashes as separators: a drive path's, and a relative path's ("src/main.cpp:42").
-    const bool drive = candidate.size() >= 2 && IsAsciiLetter(candidate[0]) && candidate[1] == L':';
-    if ((drive || candidate.find(L':') == std::wstring::npos ||
+    if ((StartsWithDrive(candidate) || candidate.find(L':') == std::wstring::npos ||
          StripSourcePosition(candidate, rest)) &&
         candidate.find(L'/') != std::wstring::npos) {
         std::replace(candidate.begin(), candidate.end(), L'/', L'\\');
@@ -190,7 +189,7 @@ bool NamesSomethingOnDisk(const std::wstring& stretch, COpenPlatform& platform, 
         if (!platform.PathFromFileUrl(path.c_str(), converted)) return false;
         path = converted;
     }
-    const bool drive = path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == L':';
+    const bool drive = StartsWithDrive(path);
     onServer = IsNetworkPath(path) || (drive && platform.IsRemoteDrive(path[0]));
     if (onServer) return std::none_of(stretch.begin(), stretch.end(), IsBlank);
     if (drive) std::replace(path.begin(), path.end(), L'/', L'\\');

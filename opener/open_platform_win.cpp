@@ -45,23 +45,15 @@ LRESULT CALLBACK DropPressesInMenu(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// True in a 32-bit process on 64-bit Windows, where the system redirects this process's
-// lookups of System32 to the 32-bit SysWOW64.
-bool RunsUnderWow64() {
-    static const bool wow64 = [] {
-        BOOL under = FALSE;
-        return IsWow64Process(GetCurrentProcess(), &under) && under;
-    }();
-    return wow64;
-}
-
 // The shared Windows folder ("C:\Windows"), not a user's own under Terminal Services;
-// empty when it cannot be read.
-std::wstring WindowsFolder() {
-    wchar_t folder[MAX_PATH] = {};
-    const UINT length = GetSystemWindowsDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return std::wstring();
-    return std::wstring(folder, length);
+// empty when it cannot be read. Read once: every lookup under WOW64 asks for it.
+const std::wstring& WindowsFolder() {
+    static const std::wstring folder = [] {
+        wchar_t path[MAX_PATH] = {};
+        const UINT length = GetSystemWindowsDirectoryW(path, MAX_PATH);
+        return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(path, length);
+    }();
+    return folder;
 }
 
 // What a lookup of the full path `path` asks the system: under WOW64 the real System32
@@ -104,7 +96,7 @@ bool StartExplorer(const wchar_t* switches, const std::wstring& path) {
         SetLastError(ERROR_INVALID_NAME);
         return TraceLastError();
     }
-    const std::wstring windows = WindowsFolder();
+    const std::wstring& windows = WindowsFolder();
     if (windows.empty()) return TraceLastError();
     // On 64-bit Windows this is the 64-bit Explorer even for this process: only System32
     // and the Windows folder's regedit.exe are redirected.

@@ -3,10 +3,6 @@
 #include "base/text_chars.h"
 #include "opener/selection_forms.h"
 
-bool IsNetworkPath(const std::wstring& path) {
-    return StartsWith(path, L"\\\\");
-}
-
 namespace {
 
 // The components of `path` from `first` on hold blanks only where another component
@@ -61,8 +57,7 @@ std::uint32_t CPressLookups::FileAttributes(const wchar_t* path) {
     const std::wstring text = path;
     if (IsNetworkPath(text) && !IsOneNetworkPath(text)) return kInvalidFileAttributes;
     // A network drive is a server too.
-    const bool drive = text.size() >= 2 && IsAsciiLetter(text[0]) && text[1] == L':';
-    if (drive && !IsOnePath(text, 2, false) && IsRemoteDrive(text[0])) {
+    if (StartsWithDrive(text) && !IsOnePath(text, 2, false) && IsRemoteDrive(text[0])) {
         return kInvalidFileAttributes;
     }
     for (const auto& known : m_attributes) {

@@ -11,10 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "opener/file_types.h"
 #include "opener/open_platform.h"
-
-// True when `path` starts with a pair of backslashes: a server's, or a device's.
-bool IsNetworkPath(const std::wstring& path);
 
 // True when the network path `path` is one path and nothing after it: a server name
 // without blanks, no line breaks or other control characters, none that no name holds (a

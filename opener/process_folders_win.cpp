@@ -93,7 +93,7 @@ private:
 // two PEBs: its own 32-bit one, which its current folder is kept in, is the one read.
 bool FindPeb(HANDLE process, std::uint64_t& peb, Layout& layout, bool& through64) {
     const bool ourselves64 = sizeof(void*) == 8;
-    const bool windows64 = ourselves64 || IsWow64(GetCurrentProcess());
+    const bool windows64 = ourselves64 || RunsUnderWow64();
     const bool target32 = !windows64 || IsWow64(process);
     through64 = false;
     auto query = Ntdll<QueryProcess>("NtQueryInformationProcess");
@@ -237,6 +237,12 @@ bool RunningProcesses(std::vector<ProcessEntry>& processes) {
 }
 
 }  // namespace
+
+bool RunsUnderWow64() {
+    // This process's lookups of System32 land in the 32-bit SysWOW64 then.
+    static const bool wow64 = IsWow64(GetCurrentProcess());
+    return wow64;
+}
 
 bool ProcessCurrentFolder(DWORD processId, std::wstring& folder) {
     HANDLE process = OpenProcess(kReadRights, FALSE, processId);

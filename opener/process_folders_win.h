@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+// True in a 32-bit process on 64-bit Windows. Asked once, then kept.
+bool RunsUnderWow64();
+
 // The current folder of process `processId`, without a trailing backslash (but "C:\").
 // False when it cannot be read.
 bool ProcessCurrentFolder(DWORD processId, std::wstring& folder);

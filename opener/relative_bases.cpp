@@ -14,10 +14,6 @@ bool SameNoCase(const std::wstring& a, const std::wstring& b) {
     return a.size() == b.size() && EqualsNoCase(a, 0, b.size(), b.c_str());
 }
 
-bool IsDrivePath(const std::wstring& path) {
-    return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && path[2] == L'\\';
-}
-
 // Where `path` lies: the folder before its last backslash ("C:\" for "C:\x").
 std::wstring FolderOf(const std::wstring& path) {
     const std::size_t slash = path.rfind(L'\\');
@@ -72,8 +68,8 @@ std::vector<std::wstring> RelativeBases(COpenPlatform& platform, std::size_t& lo
     std::vector<std::wstring> bases;
     const std::wstring title = platform.ForegroundTitle();
     if (!title.empty() && lookups > 0) {
-        // The drive paths in the title that exist, and what each one is.
-        std::vector<std::pair<std::wstring, std::uint32_t>> found;  // a few at most
+        // The drive paths in the title that exist, and the folder each one gives.
+        std::vector<std::pair<std::wstring, std::wstring>> found;  // a few at most
         std::size_t spent = 0;
         const std::vector<std::wstring> candidates = FindCandidates(
             title, std::min(lookups, kMostTitleLookups), [&](const std::wstring& stretch) {
@@ -84,18 +80,15 @@ std::vector<std::wstring> RelativeBases(COpenPlatform& platform, std::size_t& lo
                 ++spent;
                 const std::uint32_t attributes = platform.FileAttributes(path.c_str());
                 if (attributes == kInvalidFileAttributes) return false;
-                found.emplace_back(stretch, attributes);
+                found.emplace_back(stretch,
+                                   (attributes & kFileAttributeDirectory) ? path : FolderOf(path));
                 return true;
             });
         lookups -= std::min(lookups, spent);
         for (const std::wstring& candidate : candidates) {
             auto it = std::find_if(found.begin(), found.end(),
                                    [&](const auto& entry) { return entry.first == candidate; });
-            if (it == found.end()) continue;
-            std::wstring path;
-            if (!StripSourcePosition(candidate, path)) path = candidate;
-            std::replace(path.begin(), path.end(), L'/', L'\\');
-            AddBase(bases, (it->second & kFileAttributeDirectory) ? path : FolderOf(path));
+            if (it != found.end()) AddBase(bases, it->second);
         }
     }
     std::wstring folder;
